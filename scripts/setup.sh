@@ -13,7 +13,7 @@ packages=(
   qml6-module-qt-labs-platform qml6-module-qtquick-dialogs
   libqt6sql6-sqlite qt6-image-formats-plugins qtkeychain-qt6-dev
   qcoro-qt6-dev libplist-dev libplist++-dev libarchive-dev
-  libx11-dev libxcb1-dev libxrandr-dev
+  libx11-dev libxcb1-dev libxrandr-dev libsystemd-dev
   fonts-material-design-icons-iconfont
   psmisc dbus dbus-x11 xvfb xauth x11-utils imagemagick curl sqlite3
 )
