@@ -29,7 +29,7 @@ public:
         if (const std::optional<E> value = fromRaw<E>(raw))
             return *value;
         if (m_fault.isEmpty())
-            fail(key, QStringLiteral("\"%1\" names no known case").arg(raw));
+            fail(key, QStringLiteral("holds \"%1\", which names no known case").arg(raw));
         return E{};
     }
 
