@@ -63,7 +63,9 @@ void toStandardError(QtMsgType type, const QMessageLogContext &context, const QS
 
 void installMessageHandler()
 {
-    static const bool journal = QFileInfo::exists(QStringLiteral("/run/systemd/journal/socket"));
+    // QT_FORCE_STDERR_LOGGING keeps its Qt meaning: lines go to the terminal even with a journal.
+    static const bool journal = QFileInfo::exists(QStringLiteral("/run/systemd/journal/socket"))
+                             && qEnvironmentVariableIsEmpty("QT_FORCE_STDERR_LOGGING");
     qInstallMessageHandler(journal ? toJournal : toStandardError);
 }
 }
