@@ -13,10 +13,10 @@ QString uuid(char kind, int number)
 }
 
 // An entry as the system keeps it: its Desktop, a screen-saver twin under "Idle" and a type.
-PlistPtr entry(const QUrl &image)
+PlistPtr entry(const QUrl &image, const QDateTime &lastSet)
 {
     PlistPtr node(plist_new_dict());
-    Plist::setItem(node.get(), "Desktop", desktopNode(image));
+    Plist::setItem(node.get(), "Desktop", desktopNode(image, lastSet));
     PlistPtr idle(plist_new_dict());
     Plist::setItem(idle.get(), "Desktop", desktopNode(QUrl(QStringLiteral("file:///idle/never-touched.heic"))));
     Plist::setItem(idle.get(), "Provider", Plist::newString(QStringLiteral("com.example.screensaver")));
@@ -27,7 +27,12 @@ PlistPtr entry(const QUrl &image)
 
 }
 
-PlistPtr desktopNode(const QUrl &image)
+QDateTime initialLastSet()
+{
+    return QDateTime(QDate(2023, 3, 8), QTime(1, 2, 3, 456), Qt::UTC);
+}
+
+PlistPtr desktopNode(const QUrl &image, const QDateTime &lastSet)
 {
     PlistPtr choice(plist_new_dict());
     Plist::setItem(choice.get(), "Provider", Plist::newString(WallpaperConfiguration::imageFileProvider));
@@ -40,28 +45,28 @@ PlistPtr desktopNode(const QUrl &image)
     Plist::setItem(content.get(), "Shuffle", Plist::newString(QStringLiteral("$null")));
     PlistPtr desktop(plist_new_dict());
     Plist::setItem(desktop.get(), "Content", std::move(content));
-    Plist::setItem(desktop.get(), "LastSet", PlistPtr(plist_new_date(700000000, 123456)));
+    Plist::setItem(desktop.get(), "LastSet", Plist::newDate(lastSet));
     return desktop;
 }
 
-PlistPtr makeIndex(int displays, int spaces, const QUrl &image, int payloadBytes)
+PlistPtr makeIndex(int displays, int spaces, const QUrl &image, int payloadBytes, const QDateTime &lastSet)
 {
     PlistPtr root(plist_new_dict());
-    Plist::setItem(root.get(), "SystemDefault", entry(image));
-    Plist::setItem(root.get(), "AllSpacesAndDisplays", entry(image));
+    Plist::setItem(root.get(), "SystemDefault", entry(image, lastSet));
+    Plist::setItem(root.get(), "AllSpacesAndDisplays", entry(image, lastSet));
 
     PlistPtr displayEntries(plist_new_dict());
     for (int d = 0; d < displays; ++d)
-        Plist::setItem(displayEntries.get(), uuid('D', d).toUtf8().constData(), entry(image));
+        Plist::setItem(displayEntries.get(), uuid('D', d).toUtf8().constData(), entry(image, lastSet));
     Plist::setItem(root.get(), "Displays", std::move(displayEntries));
 
     PlistPtr spaceEntries(plist_new_dict());
     for (int s = 0; s < spaces; ++s) {
         PlistPtr space(plist_new_dict());
-        Plist::setItem(space.get(), "Default", entry(image));
+        Plist::setItem(space.get(), "Default", entry(image, lastSet));
         PlistPtr list(plist_new_array());
         for (int d = 0; d < displays; ++d) {
-            PlistPtr display = entry(image);
+            PlistPtr display = entry(image, lastSet);
             Plist::setItem(display.get(), "Display", Plist::newString(uuid('D', d)));
             if (payloadBytes > 0)
                 Plist::setItem(display.get(), "Snapshot", Plist::newData(QByteArray(payloadBytes, char(s + d))));
