@@ -127,6 +127,7 @@ private slots:
     void restartsTheAgent();
     void namesBackupsInUtcWithoutOverwriting();
     void prunesOnlyTimestampedBackups();
+    void keepsCreationOrderWhenTheClockGoesBack();
     void findsTheLatestBackup_data();
     void findsTheLatestBackup();
     void undoRestoresTheExactEarlierIndex();
@@ -540,6 +541,24 @@ void WallpaperEngineTest::prunesOnlyTimestampedBackups()
     expected.append(QStringLiteral("Index-20260304-050607-089.plist.bak"));
     expected.sort();
     QCOMPARE(sandbox.backups(), expected);
+}
+
+void WallpaperEngineTest::keepsCreationOrderWhenTheClockGoesBack()
+{
+    Sandbox sandbox;
+    QDir().mkpath(sandbox.engine.backupDirectory());
+    for (int day = 1; day <= 10; ++day)
+        writeAll(sandbox.backupPath(QStringLiteral("Index-202601%1-120000-000.plist.bak").arg(day, 2, 10, QChar(u'0'))),
+                 "old");
+    sandbox.now = QDateTime(QDate(2025, 6, 1), QTime(8, 0), QTimeZone::utc());
+
+    sandbox.engine.backupIndexStore();
+
+    const QString made = sandbox.backupPath(QStringLiteral("Index-20260110-120000-001.plist.bak"));
+    QCOMPARE(sandbox.engine.latestBackupURL(), made);
+    QCOMPARE(readAll(made), sandbox.original);
+    QCOMPARE(sandbox.backups().size(), WallpaperEngine::maxBackups);
+    QVERIFY(!sandbox.backups().contains(QStringLiteral("Index-20260101-120000-000.plist.bak")));
 }
 
 void WallpaperEngineTest::findsTheLatestBackup_data()
