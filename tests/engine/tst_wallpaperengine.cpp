@@ -1,6 +1,7 @@
 #include "FakeWallpaperPlatform.h"
 #include "IndexFixture.h"
 #include "MacOSCompatibilityTable.h"
+#include "TestSupport.h"
 #include "WallpaperConfiguration.h"
 #include "WallpaperEngine.h"
 #include "WallpaperError.h"
@@ -13,25 +14,13 @@
 #include <QTimeZone>
 
 using namespace std::chrono_literals;
+using namespace TestSupport;
 
 namespace {
 
 const QString killall = QStringLiteral("/usr/bin/killall");
 const FakeWallpaperPlatform::Run agentRestart{killall, {QStringLiteral("WallpaperAgent")}};
 const QString notKept = QStringLiteral("the wallpaper system didn't keep the change after two attempts");
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // A temporary store with two displays and three Spaces, a picture to set, and an engine over both.
 struct Sandbox
@@ -82,21 +71,6 @@ struct Sandbox
         engine.store().write(root.get());
     }
 };
-
-void expectApplied(long nodes, long attempt)
-{
-    QTest::ignoreMessage(QtInfoMsg, qPrintable(QStringLiteral("all-spaces applied and verified (%1 desktop nodes, attempt %2)")
-                                                   .arg(nodes)
-                                                   .arg(attempt)));
-}
-
-void expectNotVerified(long attempt)
-{
-    QTest::ignoreMessage(QtCriticalMsg,
-                         qPrintable(QStringLiteral("all-spaces write did not verify on attempt %1 — the agent may have "
-                                                   "rewritten the store")
-                                        .arg(attempt)));
-}
 
 }
 

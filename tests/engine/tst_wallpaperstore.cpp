@@ -1,5 +1,6 @@
 #include "IndexFixture.h"
 #include "StoreFileError.h"
+#include "TestSupport.h"
 #include "WallpaperConfiguration.h"
 #include "WallpaperError.h"
 #include "WallpaperStore.h"
@@ -19,12 +20,6 @@ QByteArray plistXml(const QByteArray &body)
     return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 }
 
@@ -260,7 +255,7 @@ void WallpaperStoreTest::readRefusesBadFiles()
     QTemporaryDir dir;
     const WallpaperStore store(dir.filePath(QStringLiteral("Index.plist")));
     if (!contents.isEmpty())
-        writeFile(store.indexURL(), contents);
+        TestSupport::writeAll(store.indexURL(), contents);
     QCOMPARE(store.exists(), !contents.isEmpty());
     try {
         store.read();
@@ -277,9 +272,9 @@ void WallpaperStoreTest::roundTripKeepsEverythingElse()
     PlistPtr original = IndexFixture::makeIndex(2, 3, QUrl::fromLocalFile(QStringLiteral("/old.png")));
     Plist::setItem(original.get(), "Unknown", IndexFixture::passThroughValues());
     // Any format is read.
-    writeFile(store.indexURL(), plistXml("<dict><key>Spaces</key><dict/></dict>"));
+    TestSupport::writeAll(store.indexURL(), plistXml("<dict><key>Spaces</key><dict/></dict>"));
     QCOMPARE(WallpaperStore::rootKeys(store.read().get()), QStringList{QStringLiteral("Spaces")});
-    writeFile(store.indexURL(), Plist::toBinary(original.get()));
+    TestSupport::writeAll(store.indexURL(), Plist::toBinary(original.get()));
 
     PlistPtr root = store.read();
     const PlistPtr expected(plist_copy(root.get()));
