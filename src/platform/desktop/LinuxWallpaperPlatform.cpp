@@ -12,9 +12,6 @@
 #include "XfceBackend.h"
 
 #include <QFileInfo>
-// Qt's X11 native interface declares Xlib's "Display" globally, which our display record is
-// called too; this file needs neither it nor Xlib.
-#define QGUIAPPLICATION_PLATFORM_H
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSysInfo>

@@ -169,7 +169,7 @@ QImage toQImage(XImage *image)
 }
 
 // What the root pixmap shows now, so displays we do not touch keep their picture.
-QImage currentRootPicture(XDisplay *display, Window root, QSize size, int depth)
+QImage currentRootPicture(XDisplay *display, Window root, const Visual *visual, QSize size, int depth)
 {
     const Pixmap current = pixmapProperty(display, root, "_XROOTPMAP_ID");
     if (current == None)
@@ -183,6 +183,10 @@ QImage currentRootPicture(XDisplay *display, Window root, QSize size, int depth)
     XImage *image = XGetImage(display, current, 0, 0, width, height, AllPlanes, ZPixmap);
     if (!image)
         return {};
+    // A pixmap has no visual, so Xlib leaves the colour masks empty: they are the screen's.
+    image->red_mask = visual->red_mask;
+    image->green_mask = visual->green_mask;
+    image->blue_mask = visual->blue_mask;
     QImage picture = toQImage(image);
     XDestroyImage(image);
     return picture;
@@ -283,7 +287,7 @@ std::optional<QString> X11RootBackend::setPicture(const Display &display, const 
     if (picture.isNull())
         return readError;
 
-    QImage canvas = currentRootPicture(x, root, rootSize, depth);
+    QImage canvas = currentRootPicture(x, root, DefaultVisual(x, screen), rootSize, depth);
     connection.takeError();  // a stale pixmap id only means there is nothing to keep
     if (canvas.isNull()) {
         canvas = QImage(rootSize, QImage::Format_RGB32);
