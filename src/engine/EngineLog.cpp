@@ -1,0 +1,5 @@
+#include "EngineLog.h"
+
+namespace EngineLog {
+Q_LOGGING_CATEGORY(engine, "com.quenby.zarnova.engine")
+}
