@@ -92,8 +92,13 @@ void LinuxWallpaperPlatform::refreshDisplays()
 QList<Display> LinuxWallpaperPlatform::displaysOf(const QList<QScreen *> &screens, const QScreen *primary)
 {
     QList<Display> displays;
+    // On X11 desktops place pictures in device pixels; Qt keeps a screen's origin there and
+    // scales only its size.
+    const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
     for (const QScreen *screen : screens) {
-        const Display display{screen->name(), screen->geometry(), screen == primary};
+        const QRect logical = screen->geometry();
+        const QRect frame = x11 ? QRect(logical.topLeft(), logical.size() * screen->devicePixelRatio()) : logical;
+        const Display display{screen->name(), frame, screen == primary};
         if (display.isMain)
             displays.prepend(display);
         else
