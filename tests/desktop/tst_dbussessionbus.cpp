@@ -184,6 +184,27 @@ private Q_SLOTS:
         QCOMPARE(m_plasma->lastScript, PlasmaBackend::setScript(m_display, QStringLiteral("/home/ana/a b.jpg")));
     }
 
+    // The engine applies to all Spaces on a background thread; its fallback reaches the portal there.
+    void portalFromABackgroundThread()
+    {
+        {
+            QMutexLocker lock(&m_portal->mutex);
+            m_portal->response = 0;
+        }
+        const QString file = m_folder.filePath(QStringLiteral("thread.jpg"));
+        QFile picture(file);
+        QVERIFY(picture.open(QIODevice::WriteOnly));
+        picture.close();
+        std::optional<QString> error = QStringLiteral("not run");
+        std::unique_ptr<QThread> thread(QThread::create([&] {
+            PortalBackend portal(std::make_shared<DBusSessionBus>());
+            error = portal.setPicture(m_display, file);
+        }));
+        thread->start();
+        QVERIFY(thread->wait(QDeadlineTimer(30000)));
+        QCOMPARE(error, std::nullopt);
+    }
+
     void knowsWhichServicesRun()
     {
         DBusSessionBus bus;

@@ -66,10 +66,21 @@ private Q_SLOTS:
         set("XDG_SESSION_DESKTOP", sessionDesktop);
         set("KDE_FULL_SESSION", kdeFullSession);
         set("SWAYSOCK", swaySocket);
-        session.plasmaShellOnBus = plasmaShellOnBus;
+        session.plasmaShellOnBus = [plasmaShellOnBus] { return plasmaShellOnBus; };
         session.sandboxed = sandboxed;
 
         QCOMPARE(detectDesktop(session), (DetectedDesktop{kind, name}));
+    }
+
+    void busAskedOnlyWhenTheEnvironmentDoesNotTell()
+    {
+        DesktopSession session;
+        session.environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("GNOME"));
+        session.plasmaShellOnBus = [] {
+            qFatal("the session bus was asked");
+            return true;
+        };
+        QCOMPARE(detectDesktop(session).kind, DesktopKind::gnome);
     }
 
     void flatpakIdMeansSandboxed()

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -103,6 +104,23 @@ private Q_SLOTS:
         QCOMPARE(result.exitStatus, exitStatus);
         QCOMPARE(QString::fromUtf8(result.standardError), errorOutput);
         QCOMPARE(result.launchError.isEmpty(), launched);
+    }
+
+    // The agent restart of an all-Spaces apply runs on the engine's background thread.
+    void runsProgramsFromABackgroundThread()
+    {
+        LinuxWallpaperPlatform platform(std::make_unique<RecordingBackend>(), std::make_shared<ProcessCommandRunner>());
+        ProcessResult result;
+        QList<Display> displays;
+        std::unique_ptr<QThread> thread(QThread::create([&] {
+            result = platform.run(QStringLiteral("/usr/bin/killall"), {QStringLiteral("zn-no-such-agent")});
+            displays = platform.displays();
+        }));
+        thread->start();
+        QVERIFY(thread->wait(QDeadlineTimer(30000)));
+        QCOMPARE(result.exitStatus, 1);
+        QCOMPARE(result.standardError, "zn-no-such-agent: no process found\n");
+        QCOMPARE(displays, platform.displays());
     }
 
     void displaysComeFromTheScreens()

@@ -67,8 +67,10 @@ DesktopSession DesktopSession::current()
             session.environment.insert(key, environment.value(key));
     }
     session.sandboxed = QFileInfo::exists(QStringLiteral("/.flatpak-info"));
-    const QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
-    session.plasmaShellOnBus = bus && bus->isServiceRegistered(QStringLiteral("org.kde.plasmashell")).value();
+    session.plasmaShellOnBus = [] {
+        const QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+        return bus && bus->isServiceRegistered(QStringLiteral("org.kde.plasmashell")).value();
+    };
     return session;
 }
 
@@ -93,7 +95,7 @@ DetectedDesktop detectDesktop(const DesktopSession &session)
     }
 
     if (variable("KDE_FULL_SESSION").compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
-        || session.plasmaShellOnBus)
+        || session.plasmaShellOnBus())
         return {DesktopKind::plasma, QStringLiteral("KDE Plasma")};
     if (!variable("SWAYSOCK").isEmpty())
         return {DesktopKind::sway, QStringLiteral("sway")};

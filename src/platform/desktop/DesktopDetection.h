@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
+
 enum class DesktopKind { gnome, cinnamon, mate, plasma, xfce, sway, portal, bareX11 };
 
 // What the session tells about the desktop it runs in.
@@ -10,9 +12,11 @@ struct DesktopSession
 {
     QHash<QString, QString> environment;  // XDG_CURRENT_DESKTOP, DESKTOP_SESSION, ...
     bool sandboxed = false;                // inside a Flatpak sandbox
-    bool plasmaShellOnBus = false;         // org.kde.plasmashell owns a name on the session bus
+    // Whether org.kde.plasmashell owns a name on the session bus; asked only when the
+    // environment does not tell.
+    std::function<bool()> plasmaShellOnBus = [] { return false; };
 
-    // Reads this process's environment, the sandbox marker and the session bus.
+    // Reads this process's environment and the sandbox marker; the bus when asked.
     static DesktopSession current();
 };
 
