@@ -100,28 +100,38 @@ private Q_SLOTS:
 
     void gnomeReadsPictureBack_data()
     {
+        QTest::addColumn<QByteArray>("style");
         QTest::addColumn<QByteArray>("printed");
         QTest::addColumn<std::optional<QString>>("file");
-        QTest::newRow("single-quoted") << QByteArray("'file:///home/ana/My%20Pictures/a.jpg'\n")
-                                       << std::optional<QString>(QStringLiteral("/home/ana/My Pictures/a.jpg"));
-        QTest::newRow("double-quoted when it holds a quote") << QByteArray("\"file:///home/ana/it's.jpg\"\n")
-                                                             << std::optional<QString>(QStringLiteral("/home/ana/it's.jpg"));
-        QTest::newRow("escapes") << QByteArray("'file:///home/ana/it\\'s%20\\u00e9.jpg'\n")
-                                 << std::optional<QString>(QString::fromUtf8("/home/ana/it's é.jpg"));
-        QTest::newRow("unset") << QByteArray("''\n") << std::optional<QString>();
-        QTest::newRow("not a file") << QByteArray("'resource:///org/gnome/bg.xml'\n") << std::optional<QString>();
-        QTest::newRow("garbage") << QByteArray("'file:///a.jpg\n") << std::optional<QString>();
+        QTest::addColumn<QString>("key");
+        const QByteArray light("'default'\n");
+        QTest::newRow("single-quoted") << light << QByteArray("'file:///home/ana/My%20Pictures/a.jpg'\n")
+                                       << std::optional<QString>(QStringLiteral("/home/ana/My Pictures/a.jpg")) << "picture-uri";
+        QTest::newRow("double-quoted when it holds a quote") << light << QByteArray("\"file:///home/ana/it's.jpg\"\n")
+                                                             << std::optional<QString>(QStringLiteral("/home/ana/it's.jpg")) << "picture-uri";
+        QTest::newRow("escapes") << light << QByteArray("'file:///home/ana/it\\'s%20\\u00e9.jpg'\n")
+                                 << std::optional<QString>(QString::fromUtf8("/home/ana/it's é.jpg")) << "picture-uri";
+        QTest::newRow("unset") << light << QByteArray("''\n") << std::optional<QString>() << "picture-uri";
+        QTest::newRow("not a file") << light << QByteArray("'resource:///org/gnome/bg.xml'\n") << std::optional<QString>() << "picture-uri";
+        QTest::newRow("garbage") << light << QByteArray("'file:///a.jpg\n") << std::optional<QString>() << "picture-uri";
+        QTest::newRow("dark style shows the dark picture") << QByteArray("'prefer-dark'\n") << QByteArray("'file:///home/ana/night.jpg'\n")
+                                                           << std::optional<QString>(QStringLiteral("/home/ana/night.jpg")) << "picture-uri-dark";
     }
     void gnomeReadsPictureBack()
     {
+        QFETCH(QByteArray, style);
         QFETCH(QByteArray, printed);
         QFETCH(std::optional<QString>, file);
+        QFETCH(QString, key);
         auto runner = std::make_shared<RecordingRunner>();
-        runner->reply = [&](const QStringList &) { return succeeded(printed); };
+        runner->reply = [&](const QStringList &command) {
+            return succeeded(command.last() == QLatin1String("color-scheme") ? style : printed);
+        };
         GSettingsBackend gnome(QStringLiteral("GNOME"), GSettingsBackend::gnomeKeys(), runner);
         QCOMPARE(gnome.picture(hdmi), file);
         QCOMPARE(runner->commands,
-                 (QList<QStringList>{{"gsettings", "get", "org.gnome.desktop.background", "picture-uri"}}));
+                 (QList<QStringList>{{"gsettings", "get", "org.gnome.desktop.interface", "color-scheme"},
+                                     {"gsettings", "get", "org.gnome.desktop.background", key}}));
     }
 
     void plasmaScriptsThePictureForOneScreen_data()

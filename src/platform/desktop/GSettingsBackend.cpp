@@ -7,21 +7,19 @@ const QString gsettings = QStringLiteral("gsettings");
 GSettingsBackend::Keys GSettingsBackend::gnomeKeys()
 {
     // Since dark mode GNOME shows picture-uri-dark under a dark style: set both.
-    return {QStringLiteral("org.gnome.desktop.background"),
-            {QStringLiteral("picture-uri"), QStringLiteral("picture-uri-dark")},
-            Keys::Value::fileUri,
-            QStringLiteral("picture-options")};
+    return {QStringLiteral("org.gnome.desktop.background"), QStringLiteral("picture-uri"),
+            QStringLiteral("picture-uri-dark"), Keys::Value::fileUri, QStringLiteral("picture-options")};
 }
 
 GSettingsBackend::Keys GSettingsBackend::cinnamonKeys()
 {
-    return {QStringLiteral("org.cinnamon.desktop.background"), {QStringLiteral("picture-uri")},
+    return {QStringLiteral("org.cinnamon.desktop.background"), QStringLiteral("picture-uri"), {},
             Keys::Value::fileUri, QStringLiteral("picture-options")};
 }
 
 GSettingsBackend::Keys GSettingsBackend::mateKeys()
 {
-    return {QStringLiteral("org.mate.background"), {QStringLiteral("picture-filename")},
+    return {QStringLiteral("org.mate.background"), QStringLiteral("picture-filename"), {},
             Keys::Value::plainPath, QStringLiteral("picture-options")};
 }
 
@@ -35,8 +33,10 @@ GSettingsBackend::GSettingsBackend(QString name, Keys keys, std::shared_ptr<Comm
 std::optional<QString> GSettingsBackend::setPicture(const Display &, const QString &imageFile)
 {
     const QString value = m_keys.value == Keys::Value::fileUri ? fileUri(imageFile) : imageFile;
-    for (const QString &key : m_keys.pictureKeys) {
-        if (auto error = set(key, value))
+    if (auto error = set(m_keys.pictureKey, value))
+        return error;
+    if (!m_keys.darkPictureKey.isEmpty()) {
+        if (auto error = set(m_keys.darkPictureKey, value))
             return error;
     }
     return set(m_keys.optionsKey, QStringLiteral("zoom"));
@@ -44,14 +44,25 @@ std::optional<QString> GSettingsBackend::setPicture(const Display &, const QStri
 
 std::optional<QString> GSettingsBackend::picture(const Display &) const
 {
-    const CommandOutput output =
-        m_runner->run(gsettings, {QStringLiteral("get"), m_keys.schema, m_keys.pictureKeys.first()});
+    const CommandOutput output = m_runner->run(gsettings, {QStringLiteral("get"), m_keys.schema, shownPictureKey()});
     if (output.failure(gsettings))
         return std::nullopt;
     const auto value = parseGVariantString(QString::fromUtf8(output.standardOutput).trimmed());
     if (!value || value->isEmpty())
         return std::nullopt;
     return m_keys.value == Keys::Value::fileUri ? localFileFromUri(*value) : value;
+}
+
+QString GSettingsBackend::shownPictureKey() const
+{
+    if (m_keys.darkPictureKey.isEmpty())
+        return m_keys.pictureKey;
+    const CommandOutput style = m_runner->run(
+        gsettings, {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("color-scheme")});
+    const bool dark = !style.failure(gsettings)
+                      && parseGVariantString(QString::fromUtf8(style.standardOutput).trimmed())
+                             == QLatin1String("prefer-dark");
+    return dark ? m_keys.darkPictureKey : m_keys.pictureKey;
 }
 
 std::optional<QString> GSettingsBackend::set(const QString &key, const QString &text)

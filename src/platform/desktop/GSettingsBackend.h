@@ -3,8 +3,6 @@
 #include "CommandRunner.h"
 #include "DesktopBackend.h"
 
-#include <QStringList>
-
 #include <memory>
 
 // GNOME and the desktops that keep their picture in GSettings (Cinnamon, MATE, Budgie, ...):
@@ -17,7 +15,8 @@ public:
         enum class Value { fileUri, plainPath };
 
         QString schema;
-        QStringList pictureKeys;  // all set; the first is read back
+        QString pictureKey;
+        QString darkPictureKey;  // shown under a dark style, where the desktop has one
         Value value = Value::fileUri;
         QString optionsKey;       // set to "zoom": fill the display, cropped
     };
@@ -38,6 +37,8 @@ public:
 
 private:
     std::optional<QString> set(const QString &key, const QString &text);
+    // The key whose picture shows now: the dark one while the desktop prefers a dark style.
+    QString shownPictureKey() const;
 
     QString m_name;
     Keys m_keys;
