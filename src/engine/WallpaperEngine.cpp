@@ -22,8 +22,11 @@ namespace {
 constexpr std::array verificationSchedule{350ms, 750ms, 1400ms};
 
 // A backup name that already exists is never overwritten: the next free millisecond keeps the
-// names in time order.
+// names in creation order.
 constexpr int backupNameAttempts = 1000;
+const QString backupTimestampPattern = QStringLiteral("yyyyMMdd-HHmmss-zzz");
+const QString backupPrefix = QStringLiteral("Index-");
+const QString backupSuffix = QStringLiteral(".plist.bak");
 
 QString localPath(const QUrl &url)
 {
@@ -39,8 +42,17 @@ QUrl standardized(const QUrl &url)
 
 QString backupFileName(const QDateTime &time)
 {
-    return QStringLiteral("Index-") + QLocale::c().toString(time.toUTC(), QStringLiteral("yyyyMMdd-HHmmss-zzz"))
-        + QStringLiteral(".plist.bak");
+    return backupPrefix + QLocale::c().toString(time.toUTC(), backupTimestampPattern) + backupSuffix;
+}
+
+// The time in a backup's name; invalid for a name this engine did not make.
+QDateTime backupTime(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    QDateTime time = QLocale::c().toDateTime(
+        name.mid(backupPrefix.size(), name.size() - backupPrefix.size() - backupSuffix.size()), backupTimestampPattern);
+    time.setTimeSpec(Qt::UTC);
+    return time;
 }
 
 QString errorText(const std::exception &error)
@@ -200,7 +212,13 @@ void WallpaperEngine::backupIndexStore()
     if (!m_store.exists())
         return;
 
-    QDateTime time = m_clock();
+    // Names must sort in creation order, or a clock set back would make undo pick an older state
+    // and pruning delete the backup just made.
+    QDateTime time = m_clock().toUTC();
+    const QStringList existing = timestampedBackupsNewestFirst();
+    if (const QDateTime newest = existing.isEmpty() ? QDateTime() : backupTime(existing.first());
+        newest.isValid() && newest >= time)
+        time = newest.addMSecs(1);
     for (int i = 0; i < backupNameAttempts; ++i, time = time.addMSecs(1)) {
         const QString target = m_backupDirectory + u'/' + backupFileName(time);
         if (QFileInfo::exists(target))
@@ -221,7 +239,7 @@ QStringList WallpaperEngine::timestampedBackupsNewestFirst() const
 {
     QStringList names = QDir(m_backupDirectory).entryList(QDir::Files | QDir::Hidden | QDir::System);
     names.removeIf([](const QString &name) {
-        return !name.startsWith(QStringLiteral("Index-")) || !name.endsWith(QStringLiteral(".plist.bak"));
+        return !name.startsWith(backupPrefix) || !name.endsWith(backupSuffix);
     });
     std::sort(names.begin(), names.end(), std::greater<>());
     for (QString &name : names)

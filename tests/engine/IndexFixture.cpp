@@ -105,20 +105,24 @@ PlistPtr fromXml(const QByteArray &xml)
     return Plist::fromData(xml);
 }
 
-QString render(plist_t node, const QByteArray &blob)
+namespace {
+
+enum class Detail { summary, exact };
+
+QString render(plist_t node, const QByteArray &blob, Detail detail)
 {
     switch (plist_get_node_type(node)) {
     case PLIST_DICT: {
         QStringList entries;
         Plist::forEachEntry(node, [&](const char *key, plist_t value) {
-            entries.append(QString::fromUtf8(key) + u':' + render(value, blob));
+            entries.append(QString::fromUtf8(key) + u':' + render(value, blob, detail));
         });
         return u'{' + entries.join(u',') + u'}';
     }
     case PLIST_ARRAY: {
         QStringList items;
         for (uint32_t i = 0; i < plist_array_get_size(node); ++i)
-            items.append(render(plist_array_get_item(node, i), blob));
+            items.append(render(plist_array_get_item(node, i), blob, detail));
         return u'[' + items.join(u',') + u']';
     }
     case PLIST_STRING:
@@ -138,15 +142,35 @@ QString render(plist_t node, const QByteArray &blob)
         plist_get_real_val(node, &value);
         return QString::number(value);
     }
-    case PLIST_DATE:
-        return u'@' + Plist::dateValue(node)->toString(Qt::ISODateWithMs);
+    case PLIST_DATE: {
+        if (detail == Detail::summary)
+            return u'@' + Plist::dateValue(node)->toString(Qt::ISODateWithMs);
+        int32_t seconds = 0;
+        int32_t micros = 0;
+        plist_get_date_val(node, &seconds, &micros);
+        return QStringLiteral("@%1.%2").arg(seconds).arg(micros, 6, 10, QChar(u'0'));
+    }
     case PLIST_DATA: {
         const QByteArray data = *Plist::dataValue(node);
+        if (detail == Detail::exact)
+            return u'<' + QString::fromLatin1(data.toHex()) + u'>';
         return !blob.isEmpty() && data == blob ? QStringLiteral("<blob>") : QStringLiteral("<%1 bytes>").arg(data.size());
     }
     default:
         return QStringLiteral("?");
     }
+}
+
+}
+
+QString render(plist_t node, const QByteArray &blob)
+{
+    return render(node, blob, Detail::summary);
+}
+
+QString renderExactly(plist_t node)
+{
+    return render(node, {}, Detail::exact);
 }
 
 }

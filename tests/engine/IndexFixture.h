@@ -34,5 +34,7 @@ PlistPtr fromXml(const QByteArray &xml);
 // {key:value,...}, [a,b], "text", 12, true, 1.5, @<ISO date with ms>, and data as <blob> when it
 // equals blob, else <N bytes>.
 QString render(plist_t node, const QByteArray &blob = {});
+// The same with nothing summarised: dates as seconds.microseconds, data in hex.
+QString renderExactly(plist_t node);
 
 }

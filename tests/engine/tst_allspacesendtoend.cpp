@@ -1,6 +1,7 @@
 // The all-Spaces path against real files and real processes: a sandbox HOME holding a generated
 // store, a stand-in agent process named WallpaperAgent, and the system's own killall.
 #include "IndexFixture.h"
+#include "TestSupport.h"
 #include "WallpaperEngine.h"
 
 #include <QDir>
@@ -14,24 +15,13 @@
 
 #include <thread>
 
+using namespace TestSupport;
+
 namespace {
 
 constexpr int displayCount = 3;
 constexpr int spaceCount = 4;
 const QString notKept = QStringLiteral("the wallpaper system didn't keep the change after two attempts");
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // The session around the agent: starts it, and brings it back each time killall stopped it, as
 // the system does.
@@ -127,6 +117,21 @@ private:
     AgentSession &m_session;
 };
 
+// One apply's world: the agent, the session around it, and an engine on the sandbox's store.
+struct AgentRun
+{
+    AgentSession session;
+    ProcessPlatform platform{session};
+    WallpaperEngine engine;
+
+    AgentRun(const QString &modeFile, const QDateTime &now)
+        : session(modeFile)
+        , engine(WallpaperStore::defaultStore(), platform, WallpaperEngine::defaultBackupDirectory(),
+                 [now] { return now; })
+    {
+    }
+};
+
 }
 
 class AllSpacesEndToEndTest : public QObject
@@ -191,16 +196,11 @@ void AllSpacesEndToEndTest::cleanup()
 void AllSpacesEndToEndTest::holdsOnTheSecondAttemptAndUndoes()
 {
     writeMode(1);
-    AgentSession session(m_modeFile);
+    AgentRun run(m_modeFile, m_now);
+    auto &[session, platform, engine] = run;
     QVERIFY(session.start());
-    ProcessPlatform platform(session);
-    WallpaperEngine engine(WallpaperStore::defaultStore(), platform, WallpaperEngine::defaultBackupDirectory(),
-                           [this] { return m_now; });
-    const int nodes = IndexFixture::desktopCount(displayCount, spaceCount);
-    QTest::ignoreMessage(QtCriticalMsg, "all-spaces write did not verify on attempt 1 — the agent may have rewritten "
-                                        "the store");
-    QTest::ignoreMessage(QtInfoMsg,
-                         qPrintable(QStringLiteral("all-spaces applied and verified (%1 desktop nodes, attempt 2)").arg(nodes)));
+    expectNotVerified(1);
+    expectApplied(IndexFixture::desktopCount(displayCount, spaceCount), 2);
 
     QCOMPARE(engine.setAllSpaces(m_image), AllSpacesOutcome::appliedAllSpaces());
 
@@ -210,11 +210,11 @@ void AllSpacesEndToEndTest::holdsOnTheSecondAttemptAndUndoes()
     QCOMPARE(backups(), QStringList{QStringLiteral("Index-20260506-070809-010.plist.bak")});
     QCOMPARE(readAll(*engine.latestBackupURL()), m_original);
 
-    // Byte for byte what the same layout holds when built for the new picture at this time: every
+    // Exactly what the same layout holds when built for the new picture at this time: every
     // Desktop node rewritten, the Idle twins, the unknown values and the key order untouched.
     PlistPtr expected = IndexFixture::makeIndex(displayCount, spaceCount, m_image, 0, m_now);
     Plist::setItem(expected.get(), "ZNUnknownBeforeKnown", IndexFixture::passThroughValues());
-    QCOMPARE(readAll(storePath()), Plist::toBinary(expected.get()));
+    QCOMPARE(IndexFixture::renderExactly(engine.store().read().get()), IndexFixture::renderExactly(expected.get()));
 
     engine.restorePreviousAllSpaces();
 
@@ -225,15 +225,11 @@ void AllSpacesEndToEndTest::holdsOnTheSecondAttemptAndUndoes()
 void AllSpacesEndToEndTest::fallsBackWhenTheAgentAlwaysWins()
 {
     writeMode(100);
-    AgentSession session(m_modeFile);
+    AgentRun run(m_modeFile, m_now);
+    auto &[session, platform, engine] = run;
     QVERIFY(session.start());
-    ProcessPlatform platform(session);
-    WallpaperEngine engine(WallpaperStore::defaultStore(), platform, WallpaperEngine::defaultBackupDirectory(),
-                           [this] { return m_now; });
-    QTest::ignoreMessage(QtCriticalMsg, "all-spaces write did not verify on attempt 1 — the agent may have rewritten "
-                                        "the store");
-    QTest::ignoreMessage(QtCriticalMsg, "all-spaces write did not verify on attempt 2 — the agent may have rewritten "
-                                        "the store");
+    expectNotVerified(1);
+    expectNotVerified(2);
 
     const AllSpacesOutcome outcome = engine.setAllSpaces(m_image);
 

@@ -1,6 +1,7 @@
 #include "FakeWallpaperPlatform.h"
 #include "IndexFixture.h"
 #include "MacOSCompatibilityTable.h"
+#include "TestSupport.h"
 #include "WallpaperConfiguration.h"
 #include "WallpaperEngine.h"
 #include "WallpaperError.h"
@@ -13,25 +14,13 @@
 #include <QTimeZone>
 
 using namespace std::chrono_literals;
+using namespace TestSupport;
 
 namespace {
 
 const QString killall = QStringLiteral("/usr/bin/killall");
 const FakeWallpaperPlatform::Run agentRestart{killall, {QStringLiteral("WallpaperAgent")}};
 const QString notKept = QStringLiteral("the wallpaper system didn't keep the change after two attempts");
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // A temporary store with two displays and three Spaces, a picture to set, and an engine over both.
 struct Sandbox
@@ -83,21 +72,6 @@ struct Sandbox
     }
 };
 
-void expectApplied(long nodes, long attempt)
-{
-    QTest::ignoreMessage(QtInfoMsg, qPrintable(QStringLiteral("all-spaces applied and verified (%1 desktop nodes, attempt %2)")
-                                                   .arg(nodes)
-                                                   .arg(attempt)));
-}
-
-void expectNotVerified(long attempt)
-{
-    QTest::ignoreMessage(QtCriticalMsg,
-                         qPrintable(QStringLiteral("all-spaces write did not verify on attempt %1 — the agent may have "
-                                                   "rewritten the store")
-                                        .arg(attempt)));
-}
-
 }
 
 Q_DECLARE_METATYPE(AllSpacesOutcome::Kind)
@@ -127,6 +101,7 @@ private slots:
     void restartsTheAgent();
     void namesBackupsInUtcWithoutOverwriting();
     void prunesOnlyTimestampedBackups();
+    void keepsCreationOrderWhenTheClockGoesBack();
     void findsTheLatestBackup_data();
     void findsTheLatestBackup();
     void undoRestoresTheExactEarlierIndex();
@@ -540,6 +515,24 @@ void WallpaperEngineTest::prunesOnlyTimestampedBackups()
     expected.append(QStringLiteral("Index-20260304-050607-089.plist.bak"));
     expected.sort();
     QCOMPARE(sandbox.backups(), expected);
+}
+
+void WallpaperEngineTest::keepsCreationOrderWhenTheClockGoesBack()
+{
+    Sandbox sandbox;
+    QDir().mkpath(sandbox.engine.backupDirectory());
+    for (int day = 1; day <= 10; ++day)
+        writeAll(sandbox.backupPath(QStringLiteral("Index-202601%1-120000-000.plist.bak").arg(day, 2, 10, QChar(u'0'))),
+                 "old");
+    sandbox.now = QDateTime(QDate(2025, 6, 1), QTime(8, 0), QTimeZone::utc());
+
+    sandbox.engine.backupIndexStore();
+
+    const QString made = sandbox.backupPath(QStringLiteral("Index-20260110-120000-001.plist.bak"));
+    QCOMPARE(sandbox.engine.latestBackupURL(), made);
+    QCOMPARE(readAll(made), sandbox.original);
+    QCOMPARE(sandbox.backups().size(), WallpaperEngine::maxBackups);
+    QVERIFY(!sandbox.backups().contains(QStringLiteral("Index-20260101-120000-000.plist.bak")));
 }
 
 void WallpaperEngineTest::findsTheLatestBackup_data()
