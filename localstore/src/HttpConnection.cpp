@@ -7,6 +7,9 @@ constexpr qsizetype maxHeadBytes = 64 * 1024;
 constexpr qint64 streamChunk = 256 * 1024;
 constexpr qint64 socketHighWater = 1024 * 1024;
 constexpr int idleTimeoutMs = 120 * 1000;
+// A refused body up to this size is read and thrown away before the refusal is sent, so the
+// client, still sending, sees the answer rather than a reset connection.
+constexpr qint64 maxDiscardBytes = 64 * 1024 * 1024;
 }
 
 HttpConnection::HttpConnection(QTcpSocket *socket,
@@ -50,6 +53,15 @@ void HttpConnection::process()
             }
             if (!parseHead(headEnd))
                 return;
+        }
+        if (m_state == State::Discarding) {
+            const qint64 taken = qMin<qint64>(m_bodyLength, m_buffer.size());
+            m_buffer.remove(0, taken);
+            m_bodyLength -= taken;
+            if (m_bodyLength > 0)
+                return;
+            refuse(413, "request body too large");
+            return;
         }
         if (m_state == State::ReadingBody) {
             if (m_buffer.size() < m_bodyLength)
@@ -116,8 +128,16 @@ bool HttpConnection::parseHead(qsizetype headEnd)
         }
     }
     if (m_bodyLength > m_maxBodyBytes) {
-        refuse(413, "request body too large");
-        return false;
+        if (m_bodyLength > maxDiscardBytes) {
+            refuse(413, "request body too large");
+            return false;
+        }
+        if (m_request.header("expect").toLower() == "100-continue") {
+            refuse(413, "request body too large");
+            return false;
+        }
+        m_state = State::Discarding;
+        return true;
     }
     if (m_bodyLength > 0 && m_request.header("expect").toLower() == "100-continue")
         m_socket->write("HTTP/1.1 100 Continue\r\n\r\n");

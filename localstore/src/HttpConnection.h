@@ -18,7 +18,7 @@ public:
                    qint64 maxBodyBytes, QObject *parent);
 
 private:
-    enum class State { ReadingHead, ReadingBody, Answering };
+    enum class State { ReadingHead, ReadingBody, Discarding, Answering };
 
     void onReadyRead();
     void process();
