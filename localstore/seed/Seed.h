@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QSize>
+#include <QString>
+#include <QtGlobal>
+
+class QSqlDatabase;
+
+// Whether the app_settings row carries the three membership prices or leaves them NULL.
+enum class MembershipPrices { Set, Null };
+
+struct SeedOptions {
+    int wallpapers = 36;
+    // Regular packs; the three monthly packs (last, this and next month) come on top.
+    int packs = 6;
+    // 0 keeps originals at their natural size; >0 pads the originals of the first
+    // `paddedWallpapers` wallpapers (newest first) to about that many MiB, for download benchmarks.
+    int originalMegabytes = 0;
+    QDate todayUtc = QDateTime::currentDateTimeUtc().date();
+    quint32 seed = 1;
+
+    int paddedWallpapers = 1;
+    MembershipPrices membershipPrices = MembershipPrices::Set;
+    QSize landscapeOriginalSize{3840, 2160}; // the portrait original is this size transposed
+    // Only this many wallpapers get originals rendered of their own; the others get hard links
+    // to one of them (a 10,000-wallpaper catalog would otherwise take many minutes and gigabytes).
+    int renderedOriginals = 64;
+};
+
+// Storage layout under `storageRoot`, one folder per bucket; the *_path columns hold the path
+// inside the bucket:
+//   wallpapers/<slug>/<slug>.jpg      landscape original   (landscape_file_path)
+//   wallpapers/<slug>/<slug>-2.jpg    portrait original    (portrait_file_path)
+//   previews/wallpapers/<slug>.jpg    landscape preview    (landscape_preview_path)
+//   previews/wallpapers/<slug>-2.jpg  portrait preview     (portrait_preview_path)
+//   previews/packs/<slug>.jpg         pack cover           (preview_path)
+inline constexpr char kPreviewsBucket[] = "previews";
+inline constexpr char kWallpapersBucket[] = "wallpapers";
+
+// Creates the catalog tables when absent and, when they hold no catalog yet, renders the images
+// and fills app_settings, wallpapers, packs and pack_wallpapers. Rows and files are a pure
+// function of the options, so a catalog that is already there is left untouched.
+// Returns false (after logging why) when the schema, a file or a row could not be written.
+bool seedCatalog(QSqlDatabase &db, const QString &storageRoot, const SeedOptions &options);
