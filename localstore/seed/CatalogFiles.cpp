@@ -8,9 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QThread>
+#include <QtEndian>
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -34,25 +35,27 @@ QString makeParent(const QString &file)
     return QDir().mkpath(dir) ? QString() : QStringLiteral("cannot create folder %1").arg(dir);
 }
 
-QString commit(QSaveFile &file)
+// Plain files, not save-and-rename: rows are inserted only after every file is complete, so a
+// seed cut short leaves no row naming a half-written file, and thousands of fsyncs are avoided.
+QString finish(QFile &file)
 {
-    return file.commit() ? QString() : QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
+    const bool written = file.flush() && file.error() == QFileDevice::NoError;
+    file.close();
+    return written ? QString() : QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
 }
 
 QString writeJpeg(const QImage &image, int quality, const QString &file)
 {
     if (QString failure = makeParent(file); !failure.isEmpty())
         return failure;
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return QStringLiteral("cannot write %1: %2").arg(file, out.errorString());
     QImageWriter writer(&out, "jpeg");
     writer.setQuality(quality);
-    if (!writer.write(image)) {
-        out.cancelWriting();
+    if (!writer.write(image))
         return QStringLiteral("cannot encode %1: %2").arg(file, writer.errorString());
-    }
-    return commit(out);
+    return finish(out);
 }
 
 // A JPEG grown to about `targetBytes` with APP15 segments of incompressible noise right after the
@@ -70,8 +73,8 @@ QString writePaddedJpeg(const QImage &image, qint64 targetBytes, quint64 noiseSe
 
     if (QString failure = makeParent(file); !failure.isEmpty())
         return failure;
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return QStringLiteral("cannot write %1: %2").arg(file, out.errorString());
     out.write(jpeg.constData(), 2); // SOI
     constexpr int kMaxPayload = 65533;
@@ -84,17 +87,17 @@ QString writePaddedJpeg(const QImage &image, qint64 targetBytes, quint64 noiseSe
         segment[1] = char(0xEF);
         segment[2] = char(length >> 8);
         segment[3] = char(length & 0xFF);
+        char *bytes = segment.data() + 4;
         for (int i = 0; i < payload; i += 8) {
-            const quint64 word = noise.next();
-            for (int b = 0; b < 8 && i + b < payload; ++b)
-                segment[4 + i + b] = char(word >> (8 * b));
+            const quint64 word = qToLittleEndian(noise.next());
+            std::memcpy(bytes + i, &word, std::size_t(std::min(8, payload - i)));
         }
         if (out.write(segment.constData(), 4 + payload) != 4 + payload)
-            break; // commit() reports the error
+            break; // finish() reports the error
         remaining -= 4 + payload;
     }
     out.write(jpeg.constData() + 2, jpeg.size() - 2);
-    return commit(out);
+    return finish(out);
 }
 
 QString writeOriginal(const WallpaperRow &row, QSize size, const QString &path, qint64 paddedBytes, quint64 noiseSeed,

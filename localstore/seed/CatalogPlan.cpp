@@ -39,7 +39,23 @@ QString deterministicUuid(quint32 seed, Domain domain, qint64 index)
     return QUuid::fromRfc4122(bytes).toString(QUuid::WithoutBraces);
 }
 
-QString slugify(const QString &title) { return title.toLower().replace(QLatin1Char(' '), QLatin1Char('-')); }
+struct Name {
+    QLatin1String adjective;
+    QLatin1String noun;
+};
+
+Name pickName(SeedRandom &random)
+{
+    const char *adjective = kAdjectives[std::size_t(random.bounded(int(kAdjectives.size())))];
+    const char *noun = kNouns[std::size_t(random.bounded(int(kNouns.size())))];
+    return {QLatin1String(adjective), QLatin1String(noun)};
+}
+
+// At least three digits: a file name ending in "-2" marks the portrait original of a download.
+QString numberedSlug(const QString &title, int index)
+{
+    return QStringLiteral("%1-%2").arg(title.toLower().replace(QLatin1Char(' '), QLatin1Char('-'))).arg(index + 1, 3, 10, QLatin1Char('0'));
+}
 
 // Strictly decreasing with the index, with a few minutes and milliseconds of jitter inside each
 // step, so "newest first" is the plan's order and no two rows tie.
@@ -71,14 +87,12 @@ WallpaperRow planWallpaper(const SeedOptions &options, int index, const QDateTim
     SeedRandom times(options.seed, Times, quint64(index));
     WallpaperRow row;
     row.id = deterministicUuid(options.seed, WallpaperIds, index);
-    const char *adjective = kAdjectives[std::size_t(traits.bounded(int(kAdjectives.size())))];
-    const char *noun = kNouns[std::size_t(traits.bounded(int(kNouns.size())))];
-    row.title = QStringLiteral("%1 %2").arg(QLatin1String(adjective), QLatin1String(noun));
-    // At least three digits: a name ending in "-2" marks the portrait original of a download.
-    row.slug = QStringLiteral("%1-%2").arg(slugify(row.title)).arg(index + 1, 3, 10, QLatin1Char('0'));
+    const Name name = pickName(traits);
+    row.title = QStringLiteral("%1 %2").arg(name.adjective, name.noun);
+    row.slug = numberedSlug(row.title, index);
     if (index % 5 != 4)
         row.description = QStringLiteral("%1 light over a %2, rendered for wide and tall screens.")
-                              .arg(QLatin1String(adjective), QString::fromLatin1(noun).toLower());
+                              .arg(name.adjective, QString(name.noun).toLower());
     row.priceCents = wallpaperPrice(index, traits);
 
     row.landscapeFilePath = QStringLiteral("%1/%1.jpg").arg(row.slug);
@@ -108,12 +122,11 @@ PackRow planPack(const SeedOptions &options, int index)
     SeedRandom traits(options.seed, PackTraits, quint64(index));
     PackRow row;
     row.id = deterministicUuid(options.seed, PackIds, index);
-    const char *adjective = kAdjectives[std::size_t(traits.bounded(int(kAdjectives.size())))];
-    const char *noun = kNouns[std::size_t(traits.bounded(int(kNouns.size())))];
-    row.title = QStringLiteral("%1 %2 Collection").arg(QLatin1String(adjective), QLatin1String(noun));
-    row.slug = QStringLiteral("%1-%2").arg(slugify(row.title)).arg(index + 1, 3, 10, QLatin1Char('0'));
+    const Name name = pickName(traits);
+    row.title = QStringLiteral("%1 %2 Collection").arg(name.adjective, name.noun);
+    row.slug = numberedSlug(row.title, index);
     if (index % 3 != 2)
-        row.description = QStringLiteral("A set of %1 scenes, bundled.").arg(QString::fromLatin1(adjective).toLower());
+        row.description = QStringLiteral("A set of %1 scenes, bundled.").arg(QString(name.adjective).toLower());
     if (index == 0)
         row.priceCents = 999; // on sale
     else if (index == 1)
