@@ -134,7 +134,7 @@ QImage renderWallpaperArt(quint64 artSeed, const QString &title, QSize size)
 
     painter.setRenderHint(QPainter::Antialiasing, false);
     const QString text = title.toUpper();
-    const int fitting = int(w * 0.84 / std::max<qsizetype>(1, text.size() * 6));
+    const int fitting = int(w * 0.84 / double(std::max<qsizetype>(1, text.size() * 6)));
     const int block = std::max(1, std::min(int(unit / 70), fitting));
     const QPoint origin(int(w * 0.06), int(h * 0.88) - 7 * block);
     const int shadow = std::max(1, block / 3);
