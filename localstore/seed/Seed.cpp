@@ -100,6 +100,7 @@ bool createSchema(QSqlDatabase &db)
     return true;
 }
 
+// False as well when the tables do not exist yet.
 bool catalogPresent(QSqlDatabase &db)
 {
     QSqlQuery query(db);
@@ -155,8 +156,6 @@ bool insertCatalog(QSqlDatabase &db, const CatalogPlan &plan)
 
 bool seedCatalog(QSqlDatabase &db, const QString &storageRoot, const SeedOptions &options)
 {
-    if (!createSchema(db))
-        return false;
     if (catalogPresent(db)) {
         qCInfo(lcSeed, "catalog already seeded; leaving it as it is");
         return true;
@@ -164,7 +163,8 @@ bool seedCatalog(QSqlDatabase &db, const QString &storageRoot, const SeedOptions
     QElapsedTimer clock;
     clock.start();
     const CatalogPlan plan = planCatalog(options);
-    // Files first: rows that exist always name files that exist.
+    // Files first, then tables and rows in one transaction: a seed cut short leaves no table, so
+    // the next start seeds again, and rows that exist always name files that exist.
     QString failure;
     if (!writeCatalogFiles(plan, storageRoot, options, &failure)) {
         qCCritical(lcSeed, "seed failed: %s", qUtf8Printable(failure));
@@ -174,7 +174,7 @@ bool seedCatalog(QSqlDatabase &db, const QString &storageRoot, const SeedOptions
         qCCritical(lcSeed, "seed failed: %s", qUtf8Printable(db.lastError().text()));
         return false;
     }
-    if (!insertCatalog(db, plan)) {
+    if (!createSchema(db) || !insertCatalog(db, plan)) {
         db.rollback();
         return false;
     }

@@ -49,8 +49,9 @@ struct SeedOptions {
 inline constexpr char kPreviewsBucket[] = "previews";
 inline constexpr char kWallpapersBucket[] = "wallpapers";
 
-// Creates the catalog tables when absent and, when they hold no catalog yet, renders the images
-// and fills app_settings, wallpapers, packs and pack_wallpapers. Rows and files are a pure
-// function of the options, so a catalog that is already there is left untouched.
+// When the database holds no catalog yet, renders the images, then creates the tables
+// app_settings, wallpapers, packs and pack_wallpapers (when absent) and fills them, in one
+// transaction. Rows and files are a pure function of the options, so a catalog that is already
+// there is left untouched. Needs no GUI application (QCoreApplication is enough).
 // Returns false (after logging why) when the schema, a file or a row could not be written.
 bool seedCatalog(QSqlDatabase &db, const QString &storageRoot, const SeedOptions &options);

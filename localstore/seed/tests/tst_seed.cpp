@@ -287,6 +287,25 @@ private slots:
         QCOMPARE(m_store.scalar(QStringLiteral("SELECT COUNT(*) FROM app_settings")).toInt(), 1);
     }
 
+    // The store seeds again on its next start only if a failed seed left no table behind.
+    void failedSeedLeavesNoTables()
+    {
+        SeededStore store;
+        SeedOptions options = smallOptions();
+        options.wallpapers = 2;
+        options.landscapeOriginalSize = QSize(64, 36);
+        QFile blocker(store.root);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^seed failed: cannot create folder")));
+        QVERIFY(!store.seed(options));
+        QCOMPARE(store.scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")).toInt(), 0);
+
+        QVERIFY(blocker.remove());
+        QVERIFY(store.seed(options));
+        QCOMPARE(store.scalar(QStringLiteral("SELECT COUNT(*) FROM wallpapers")).toInt(), 2);
+    }
+
     void settingsWithoutMembershipPrices()
     {
         SeededStore store;
