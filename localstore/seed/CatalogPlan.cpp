@@ -9,7 +9,17 @@ namespace {
 
 // Stream domains: each kind of value draws from its own stream so that adding a pack never
 // changes a wallpaper.
-enum Domain : quint32 { WallpaperIds = 1, WallpaperTraits, WallpaperArt, PackIds, PackTraits, PackArt, Members, Times };
+enum Domain : quint32 {
+    WallpaperIds = 1,
+    WallpaperTraits,
+    WallpaperArt,
+    WallpaperTimes,
+    PackIds,
+    PackTraits,
+    PackArt,
+    PackTimes,
+    Members
+};
 
 constexpr qint64 kDefaultWallpaperCents = 99;
 constexpr qint64 kDefaultPackCents = 1299;
@@ -54,7 +64,8 @@ Name pickName(SeedRandom &random)
 // At least three digits: a file name ending in "-2" marks the portrait original of a download.
 QString numberedSlug(const QString &title, int index)
 {
-    return QStringLiteral("%1-%2").arg(title.toLower().replace(QLatin1Char(' '), QLatin1Char('-'))).arg(index + 1, 3, 10, QLatin1Char('0'));
+    const QString words = title.toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
+    return QStringLiteral("%1-%2").arg(words).arg(index + 1, 3, 10, QLatin1Char('0'));
 }
 
 // Strictly decreasing with the index, with a few minutes and milliseconds of jitter inside each
@@ -84,14 +95,14 @@ std::optional<qint64> wallpaperPrice(int index, SeedRandom &random)
 WallpaperRow planWallpaper(const SeedOptions &options, int index, const QDateTime &newest)
 {
     SeedRandom traits(options.seed, WallpaperTraits, quint64(index));
-    SeedRandom times(options.seed, Times, quint64(index));
+    SeedRandom times(options.seed, WallpaperTimes, quint64(index));
     WallpaperRow row;
     row.id = deterministicUuid(options.seed, WallpaperIds, index);
     const Name name = pickName(traits);
     row.title = QStringLiteral("%1 %2").arg(name.adjective, name.noun);
     row.slug = numberedSlug(row.title, index);
     if (index % 5 != 4)
-        row.description = QStringLiteral("%1 light over a %2, rendered for wide and tall screens.")
+        row.description = QStringLiteral("%1 light over the %2, drawn for wide and tall screens.")
                               .arg(name.adjective, QString(name.noun).toLower());
     row.priceCents = wallpaperPrice(index, traits);
 
@@ -199,7 +210,7 @@ CatalogPlan planCatalog(const SeedOptions &options)
 
     // Newest first: next month's pack (prepared ahead), this month's, the regular packs, last month's.
     // Ids and art come from each pack's own index; monthly packs sit far above the regular ones.
-    SeedRandom times(options.seed, Times, 0x9AC5);
+    SeedRandom times(options.seed, PackTimes, 0);
     auto addPack = [&](PackRow pack, int stream, PositionTie tie) {
         pack.createdAt = stepBack(newest, plan.packs.size(), 31 * 60, times);
         plan.packWallpapers.append(planMembers(options, stream, pack, tie, published, plan.wallpapers));
