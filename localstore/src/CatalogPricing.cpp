@@ -2,6 +2,9 @@
 
 #include "StoreDatabase.h"
 
+#include "Bundle.h"
+#include "Pricing.h"
+
 namespace {
 struct Defaults
 {
@@ -19,18 +22,13 @@ Defaults defaultPrices(StoreDatabase &db)
     }
     return defaults;
 }
-
-// 30 % off, the discount rounded half away from zero.
-qint64 bundledUnitCents(qint64 cents)
-{
-    return cents - (30 * cents + 50) / 100;
-}
 }
 
 PricedCart priceCart(StoreDatabase &db, const QList<CartLineRef> &items)
 {
     const Defaults defaults = defaultPrices(db);
     PricedCart cart;
+    QList<BundleItem> bundleItems;
     for (const CartLineRef &item : items) {
         const bool pack = item.kind == QStringLiteral("pack");
         QSqlQuery row = db.run(pack ? QStringLiteral("SELECT title, price_cents FROM packs WHERE id = ?")
@@ -38,34 +36,30 @@ PricedCart priceCart(StoreDatabase &db, const QList<CartLineRef> &items)
                                {item.id});
         if (!row.next())
             continue;
+        const ResolvedPrice price = resolvePrice(row.value(1).isNull() ? std::nullopt : std::optional<qint64>(row.value(1).toLongLong()),
+                                                 pack ? defaults.packCents : defaults.wallpaperCents);
         PricedLine line;
         line.kind = pack ? QStringLiteral("pack") : QStringLiteral("wallpaper");
         line.id = item.id;
         line.title = row.value(0).toString();
-        const qint64 defaultCents = pack ? defaults.packCents : defaults.wallpaperCents;
-        line.priceCents = row.value(1).isNull() ? defaultCents : row.value(1).toLongLong();
-        line.onSale = !row.value(1).isNull() && line.priceCents < defaultCents;
+        line.priceCents = price.cents;
+        line.onSale = price.isOnSale;
         cart.lines.append(line);
+        bundleItems.append({pack ? PurchaseKind::pack : PurchaseKind::wallpaper, price.cents, price.isOnSale});
     }
-    qsizetype eligibleWallpapers = 0;
-    qsizetype eligiblePacks = 0;
-    for (const PricedLine &line : std::as_const(cart.lines)) {
-        if (!line.onSale)
-            ++(line.kind == QStringLiteral("pack") ? eligiblePacks : eligibleWallpapers);
+    const BundleResult bundle = computeBundle(bundleItems);
+    for (qsizetype i = 0; i < cart.lines.size(); ++i) {
+        cart.lines[i].unitCents = bundle.lines[i].unitCents;
+        cart.lines[i].discounted = bundle.lines[i].discounted;
     }
-    for (PricedLine &line : cart.lines) {
-        const bool dealApplies = line.kind == QStringLiteral("pack") ? eligiblePacks >= 2 : eligibleWallpapers >= 3;
-        line.unitCents = !line.onSale && dealApplies ? bundledUnitCents(line.priceCents) : line.priceCents;
-        line.discounted = line.unitCents < line.priceCents;
-        cart.subtotalCents += line.priceCents;
-        cart.totalCents += line.unitCents;
-    }
+    cart.subtotalCents = bundle.subtotalCents;
+    cart.totalCents = bundle.totalCents;
     return cart;
 }
 
-MembershipPrices membershipPrices(StoreDatabase &db)
+MembershipPriceList membershipPrices(StoreDatabase &db)
 {
-    MembershipPrices prices;
+    MembershipPriceList prices;
     QSqlQuery row = db.run(QStringLiteral("SELECT subscription_monthly_cents, subscription_yearly_cents FROM app_settings LIMIT 1"));
     if (row.next()) {
         if (!row.value(0).isNull())
@@ -74,16 +68,4 @@ MembershipPrices membershipPrices(StoreDatabase &db)
             prices.yearlyCents = row.value(1).toLongLong();
     }
     return prices;
-}
-
-QString moneyString(qint64 cents)
-{
-    const QString sign = cents < 0 ? QStringLiteral("-") : QString();
-    const qint64 magnitude = cents < 0 ? -cents : cents;
-    QString dollars = QString::number(magnitude / 100);
-    for (qsizetype i = dollars.size() - 3; i > 0; i -= 3)
-        dollars.insert(i, u',');
-    if (magnitude % 100 == 0)
-        return sign + u'$' + dollars;
-    return sign + u'$' + dollars + u'.' + QStringLiteral("%1").arg(magnitude % 100, 2, 10, QLatin1Char('0'));
 }

@@ -25,7 +25,7 @@ struct PricedCart
     qint64 totalCents = 0;
 };
 
-struct MembershipPrices
+struct MembershipPriceList
 {
     qint64 monthlyCents = 999;
     qint64 yearlyCents = 9999;
@@ -39,5 +39,4 @@ struct CartLineRef
 
 // Lines whose item is missing from the catalog are left out.
 PricedCart priceCart(StoreDatabase &db, const QList<CartLineRef> &items);
-MembershipPrices membershipPrices(StoreDatabase &db);
-QString moneyString(qint64 cents);
+MembershipPriceList membershipPrices(StoreDatabase &db);

@@ -30,8 +30,11 @@ bool LocalStore::start(QString *error)
         *error = QStringLiteral("can't open the database: ") + m_context.startError();
         return false;
     }
-    if (!m_context.db().hasTable(QStringLiteral("wallpapers")) && m_context.options().seedCatalog)
-        m_context.options().seedCatalog(m_context.db().db(), m_context.storageRoot());
+    if (!m_context.db().hasTable(QStringLiteral("wallpapers")) && m_context.options().seedCatalog
+        && !m_context.options().seedCatalog(m_context.db().db(), m_context.storageRoot())) {
+        *error = QStringLiteral("can't seed the catalog");
+        return false;
+    }
     if (!m_server->listenLocal(m_context.options().port)) {
         *error = QStringLiteral("can't listen on 127.0.0.1:%1: %2").arg(m_context.options().port).arg(m_server->errorString());
         return false;

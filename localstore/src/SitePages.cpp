@@ -1,6 +1,7 @@
 #include "SitePages.h"
 
 #include "CatalogPricing.h"
+#include "Money.h"
 #include "StoreContext.h"
 
 namespace {
@@ -73,24 +74,24 @@ HttpResponse SitePages::checkoutPage(const QString &sessionId)
     QString content = QStringLiteral("<p>Signed in as %1</p><table>").arg(escaped(row.value(1).toString()));
     QString title;
     if (row.value(0).toString() == QStringLiteral("subscription")) {
-        const MembershipPrices prices = membershipPrices(m_context.db());
+        const MembershipPriceList prices = membershipPrices(m_context.db());
         const bool yearly = row.value(3).toString() == QStringLiteral("yearly");
         title = QStringLiteral("Membership checkout");
         content += QStringLiteral("<tr><td>%1 membership</td><td class=\"price\">%2</td></tr>")
                        .arg(yearly ? QStringLiteral("Yearly") : QStringLiteral("Monthly"),
-                            moneyString(yearly ? prices.yearlyCents : prices.monthlyCents)
+                            Money::string(yearly ? prices.yearlyCents : prices.monthlyCents)
                                 + (yearly ? QStringLiteral(" / year") : QStringLiteral(" / month")));
     } else {
         const PricedCart cart = priceCart(m_context.db(), cartLinesFromJson(row.value(2).toByteArray()));
         title = QStringLiteral("Checkout");
         for (const PricedLine &line : cart.lines) {
-            const QString was = line.discounted ? QStringLiteral("<s>%1</s>").arg(moneyString(line.priceCents)) : QString();
+            const QString was = line.discounted ? QStringLiteral("<s>%1</s>").arg(Money::string(line.priceCents)) : QString();
             content += QStringLiteral("<tr class=\"item\" data-kind=\"%1\" data-id=\"%2\"><td>%3</td><td class=\"price\">%4%5</td></tr>")
-                           .arg(line.kind, escaped(line.id), escaped(line.title), was, moneyString(line.unitCents));
+                           .arg(line.kind, escaped(line.id), escaped(line.title), was, Money::string(line.unitCents));
         }
         content += QStringLiteral("<tr class=\"total\"><td>Total</td><td class=\"price\" id=\"total\" data-cents=\"%1\">%2</td></tr>")
                        .arg(cart.totalCents)
-                       .arg(moneyString(cart.totalCents));
+                       .arg(Money::string(cart.totalCents));
     }
     content += QStringLiteral("</table><form method=\"post\" action=\"/checkout/%1/pay\"><p><button id=\"pay\" type=\"submit\">Pay</button></p></form>")
                    .arg(escaped(sessionId));
@@ -114,7 +115,7 @@ HttpResponse SitePages::pay(const QString &sessionId)
     if (row.value(0).toString() == QStringLiteral("subscription")) {
         if (m_entitlements.isActiveMember(userId))
             return page(409, QStringLiteral("Already a member"), QStringLiteral("<p>You already have an active subscription.</p>"));
-        const MembershipPrices prices = membershipPrices(db);
+        const MembershipPriceList prices = membershipPrices(db);
         const QString plan = row.value(4).toString();
         db.transaction();
         db.run(QStringLiteral("INSERT INTO orders (id, user_id, email, items, total_cents, created_at) VALUES (?, ?, ?, '[]', ?, ?)"),

@@ -25,6 +25,6 @@ struct StoreOptions
     bool devControls = false;
     qint64 maxBodyBytes = 1024 * 1024;
     bool printMail = true;
-    // Fills the catalog tables and the storage folder when the catalog is missing.
-    std::function<void(QSqlDatabase &db, const QString &storageRoot)> seedCatalog;
+    // Fills the catalog tables and the storage folder when the catalog is missing; false on failure.
+    std::function<bool(QSqlDatabase &db, const QString &storageRoot)> seedCatalog;
 };

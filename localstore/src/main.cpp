@@ -1,4 +1,5 @@
 #include "LocalStore.h"
+#include "Seed.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -10,6 +11,12 @@ struct SecondsOption
 {
     QCommandLineOption option;
     qint64 StoreOptions::*field;
+};
+
+struct CountOption
+{
+    QCommandLineOption option;
+    int SeedOptions::*field;
 };
 }
 
@@ -55,8 +62,27 @@ int main(int argc, char **argv)
         {{QStringLiteral("refresh-reuse"), QStringLiteral("Window in which a just-rotated refresh token still answers, seconds."),
           QStringLiteral("s"), QString::number(options.refreshReuseWindow)}, &StoreOptions::refreshReuseWindow},
     };
-    parser.addOptions({port, data, ref, key, secret, redirect, allow, dev, maxBody});
+    SeedOptions seed;
+    const QList<CountOption> counts = {
+        {{QStringLiteral("wallpapers"), QStringLiteral("Wallpapers in a newly seeded catalog."), QStringLiteral("n"),
+          QString::number(seed.wallpapers)}, &SeedOptions::wallpapers},
+        {{QStringLiteral("packs"), QStringLiteral("Regular packs in a newly seeded catalog (three monthly packs come on top)."),
+          QStringLiteral("n"), QString::number(seed.packs)}, &SeedOptions::packs},
+        {{QStringLiteral("original-mb"), QStringLiteral("Pad the newest originals to about this many MiB (0: natural size)."),
+          QStringLiteral("mib"), QString::number(seed.originalMegabytes)}, &SeedOptions::originalMegabytes},
+        {{QStringLiteral("padded-wallpapers"), QStringLiteral("How many of the newest wallpapers get padded originals."),
+          QStringLiteral("n"), QString::number(seed.paddedWallpapers)}, &SeedOptions::paddedWallpapers},
+        {{QStringLiteral("rendered-originals"), QStringLiteral("Originals rendered one by one; the rest share their files."),
+          QStringLiteral("n"), QString::number(seed.renderedOriginals)}, &SeedOptions::renderedOriginals},
+    };
+    const QCommandLineOption seedNumber(QStringLiteral("seed"), QStringLiteral("Seed of the generated catalog."),
+                                        QStringLiteral("n"), QString::number(seed.seed));
+    const QCommandLineOption noMembershipPrices(QStringLiteral("no-membership-prices"),
+                                                QStringLiteral("Seed settings without membership prices."));
+    parser.addOptions({port, data, ref, key, secret, redirect, allow, dev, maxBody, seedNumber, noMembershipPrices});
     for (const SecondsOption &entry : seconds)
+        parser.addOption(entry.option);
+    for (const CountOption &entry : counts)
         parser.addOption(entry.option);
     parser.process(app);
 
@@ -86,6 +112,25 @@ int main(int argc, char **argv)
             return 2;
         }
     }
+
+    for (const CountOption &entry : counts) {
+        seed.*entry.field = parser.value(entry.option).toInt(&ok);
+        if (!ok || seed.*entry.field < 0) {
+            std::fprintf(stderr, "zn-localstore: --%s must be a whole number\n", qPrintable(entry.option.names().first()));
+            return 2;
+        }
+    }
+    seed.seed = parser.value(seedNumber).toUInt(&ok);
+    if (!ok) {
+        std::fprintf(stderr, "zn-localstore: --seed must be a whole number\n");
+        return 2;
+    }
+    seed.membershipPrices = parser.isSet(noMembershipPrices) ? MembershipPrices::Null : MembershipPrices::Set;
+    options.seedCatalog = [seed](QSqlDatabase &db, const QString &storageRoot) {
+        std::printf("zn-localstore: seeding the catalog (%d wallpapers)...\n", seed.wallpapers);
+        std::fflush(stdout);
+        return seedCatalog(db, storageRoot, seed);
+    };
 
     LocalStore store(options);
     QString error;

@@ -43,7 +43,7 @@ QString monthKey(int monthsFromNow)
 }
 }
 
-void seedTestCatalog(QSqlDatabase &db, const QString &storageRoot)
+bool seedTestCatalog(QSqlDatabase &db, const QString &storageRoot)
 {
     QSqlQuery q(db);
     q.exec(QStringLiteral("CREATE TABLE app_settings (default_wallpaper_price_cents INTEGER NOT NULL,"
@@ -98,6 +98,7 @@ void seedTestCatalog(QSqlDatabase &db, const QString &storageRoot)
                           " position INTEGER NOT NULL, created_at TIMESTAMPTZ)"));
     q.exec(QStringLiteral("INSERT INTO pack_wallpapers VALUES ('p1', 'w1', 1, NULL), ('p1', 'w4', 1, NULL),"
                           " ('m-last', 'w3', 1, NULL), ('m-this', 'w4', 1, NULL), ('m-next', 'w1', 1, NULL)"));
+    return true;
 }
 
 StoreFixture::StoreFixture(StoreOptions options)

@@ -24,7 +24,7 @@ struct Answer
 // A small catalog: five wallpapers (one unpublished, one on sale, one priced above the
 // default, one without created_at), four packs (one plain, monthly packs of last, this and
 // next month) with memberships, and settings without membership prices.
-void seedTestCatalog(QSqlDatabase &db, const QString &storageRoot);
+bool seedTestCatalog(QSqlDatabase &db, const QString &storageRoot);
 
 // A local store started in-process on a free port, with a temporary data folder, the test
 // controls on and the fixture catalog.
