@@ -24,19 +24,19 @@ QByteArray cartLinesToJson(const QList<CartLineRef> &items)
     return QJsonDocument(array).toJson(QJsonDocument::Compact);
 }
 
-void Entitlements::grant(const QString &userId, const QString &orderId, const QList<CartLineRef> &items)
+void Entitlements::grant(const QString &userId, const QList<CartLineRef> &items)
 {
     StoreDatabase &db = m_context.db();
     const QString stamp = isoTimestamp(m_context.clock().now());
     for (const CartLineRef &item : items) {
         if (item.kind == QStringLiteral("pack")) {
-            db.run(QStringLiteral("INSERT OR IGNORE INTO user_wallpaper_entitlements (user_id, wallpaper_id, order_id, created_at)"
-                                  " SELECT ?, wallpaper_id, ?, ? FROM pack_wallpapers WHERE pack_id = ?"),
-                   {userId, orderId, stamp, item.id});
+            db.run(QStringLiteral("INSERT OR IGNORE INTO user_wallpaper_entitlements (user_id, wallpaper_id, created_at)"
+                                  " SELECT ?, wallpaper_id, ? FROM pack_wallpapers WHERE pack_id = ?"),
+                   {userId, stamp, item.id});
         } else {
-            db.run(QStringLiteral("INSERT OR IGNORE INTO user_wallpaper_entitlements (user_id, wallpaper_id, order_id, created_at)"
-                                  " VALUES (?, ?, ?, ?)"),
-                   {userId, item.id, orderId, stamp});
+            db.run(QStringLiteral("INSERT OR IGNORE INTO user_wallpaper_entitlements (user_id, wallpaper_id, created_at)"
+                                  " VALUES (?, ?, ?)"),
+                   {userId, item.id, stamp});
         }
     }
 }
@@ -73,18 +73,14 @@ bool Entitlements::isActiveMember(const QString &userId)
 
 void Entitlements::startMembership(const QString &userId, const QString &plan)
 {
-    const QDateTime now = m_context.clock().now();
-    const QDateTime periodEnd = plan == QStringLiteral("yearly") ? now.addYears(1) : now.addMonths(1);
-    const QString subscriptionId = QStringLiteral("sub_") + randomToken(24);
-    m_context.db().run(QStringLiteral("INSERT INTO subscriptions (id, user_id, status, plan, current_period_end, created_at)"
-                                      " VALUES (?, ?, 'active', ?, ?, ?)"),
-                       {subscriptionId, userId, plan, isoTimestamp(periodEnd), isoTimestamp(now)});
+    m_context.db().run(QStringLiteral("INSERT INTO subscriptions (user_id, status, plan, created_at) VALUES (?, 'active', ?, ?)"),
+                       {userId, plan, isoTimestamp(m_context.clock().now())});
     QSqlQuery monthly = m_context.db().run(
         QStringLiteral("SELECT id FROM packs WHERE is_monthly = 1 AND monthly_month = ?"), {currentMonthKey()});
     QList<CartLineRef> packs;
     while (monthly.next())
         packs.append({QStringLiteral("pack"), monthly.value(0).toString()});
-    grant(userId, subscriptionId, packs);
+    grant(userId, packs);
 }
 
 int Entitlements::claimGuestOrders(const QString &userId, const QString &email)
@@ -97,7 +93,7 @@ int Entitlements::claimGuestOrders(const QString &userId, const QString &email)
         found.append({orders.value(0).toString(), orders.value(1).toByteArray()});
     for (const auto &[orderId, items] : found) {
         db.run(QStringLiteral("UPDATE orders SET user_id = ? WHERE id = ?"), {userId, orderId});
-        grant(userId, orderId, cartLinesFromJson(items));
+        grant(userId, cartLinesFromJson(items));
     }
     return int(found.size());
 }

@@ -13,7 +13,7 @@ public:
     explicit Entitlements(StoreContext &context) : m_context(context) {}
 
     // Grants the wallpapers of the given lines (a pack grants its members).
-    void grant(const QString &userId, const QString &orderId, const QList<CartLineRef> &items);
+    void grant(const QString &userId, const QList<CartLineRef> &items);
     bool ownsWallpaper(const QString &userId, const QString &wallpaperId);
     // A pack is owned when every one of its wallpapers is.
     bool ownsPack(const QString &userId, const QString &packId);

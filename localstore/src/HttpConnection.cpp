@@ -6,6 +6,9 @@ namespace {
 constexpr qsizetype maxHeadBytes = 64 * 1024;
 constexpr qint64 streamChunk = 256 * 1024;
 constexpr qint64 socketHighWater = 1024 * 1024;
+// What the socket buffers from a client while its previous request is being answered; beyond
+// it TCP holds the client back.
+constexpr qint64 socketReadBuffer = 1024 * 1024;
 constexpr int idleTimeoutMs = 120 * 1000;
 // A refused body up to this size is read and thrown away before the refusal is sent, so the
 // client, still sending, sees the answer rather than a reset connection.
@@ -18,6 +21,7 @@ HttpConnection::HttpConnection(QTcpSocket *socket,
     : QObject(parent), m_socket(socket), m_handler(std::move(handler)), m_maxBodyBytes(maxBodyBytes)
 {
     m_socket->setParent(this);
+    m_socket->setReadBufferSize(socketReadBuffer);
     connect(m_socket, &QTcpSocket::readyRead, this, &HttpConnection::onReadyRead);
     connect(m_socket, &QTcpSocket::bytesWritten, this, &HttpConnection::pump);
     connect(m_socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
@@ -31,10 +35,11 @@ HttpConnection::HttpConnection(QTcpSocket *socket,
 
 void HttpConnection::onReadyRead()
 {
-    m_buffer.append(m_socket->readAll());
     m_idle.start();
-    if (m_state != State::Answering)
-        process();
+    if (m_state == State::Answering)
+        return;  // read once the answer is out
+    m_buffer.append(m_socket->readAll());
+    process();
 }
 
 void HttpConnection::process()
@@ -226,6 +231,7 @@ void HttpConnection::finishAnswer()
         return;
     }
     m_state = State::ReadingHead;
+    m_buffer.append(m_socket->readAll());
     process();
 }
 

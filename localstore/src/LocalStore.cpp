@@ -1,6 +1,7 @@
 #include "LocalStore.h"
 
 #include <QJsonObject>
+#include <cstdio>
 
 namespace {
 const QString restPrefix = QStringLiteral("/rest/v1/");
@@ -44,6 +45,16 @@ bool LocalStore::start(QString *error)
 }
 
 HttpResponse LocalStore::handle(const HttpRequest &request)
+{
+    HttpResponse response = answer(request);
+    if (m_context.options().logRequests) {
+        std::printf("%s %s -> %d\n", request.method.constData(), qUtf8Printable(request.path), response.status);
+        std::fflush(stdout);
+    }
+    return response;
+}
+
+HttpResponse LocalStore::answer(const HttpRequest &request)
 {
     if (!m_context.options().devControls)
         return route(request);

@@ -29,6 +29,7 @@ public:
     HttpResponse handle(const HttpRequest &request);
 
 private:
+    HttpResponse answer(const HttpRequest &request);
     HttpResponse route(const HttpRequest &request);
     std::optional<HttpResponse> checkApiKey(const HttpRequest &request);
 

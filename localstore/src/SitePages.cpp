@@ -71,7 +71,7 @@ HttpResponse SitePages::checkoutPage(const QString &sessionId)
         return page(404, QStringLiteral("Checkout not found"), QStringLiteral("<p>This checkout link is not valid.</p>"));
     if (!row.value(4).isNull())
         return HttpResponse::redirect("/purchase/confirmed?order=" + row.value(4).toString().toUtf8());
-    QString content = QStringLiteral("<p>Signed in as %1</p><table>").arg(escaped(row.value(1).toString()));
+    QString content = QStringLiteral("<p>Receipt to %1</p><table>").arg(escaped(row.value(1).toString()));
     QString title;
     if (row.value(0).toString() == QStringLiteral("subscription")) {
         const MembershipPriceList prices = membershipPrices(m_context.db());
@@ -130,7 +130,7 @@ HttpResponse SitePages::pay(const QString &sessionId)
                {orderId, userId.isEmpty() ? QVariant() : QVariant(userId), email, row.value(3).toString(), cart.totalCents,
                 isoTimestamp(m_context.clock().now())});
         if (!userId.isEmpty())
-            m_entitlements.grant(userId, orderId, items);
+            m_entitlements.grant(userId, items);
     }
     db.run(QStringLiteral("UPDATE checkout_sessions SET order_id = ? WHERE id = ?"), {orderId, sessionId});
     db.commit();
@@ -144,7 +144,7 @@ HttpResponse SitePages::portalPage(const QString &sessionId)
         db.scalar(QStringLiteral("SELECT user_id FROM checkout_sessions WHERE id = ? AND kind = 'portal'"), {sessionId}).toString();
     if (userId.isEmpty())
         return page(404, QStringLiteral("Portal not found"), QStringLiteral("<p>This billing link is not valid.</p>"));
-    QSqlQuery row = db.run(QStringLiteral("SELECT plan, status, current_period_end FROM subscriptions WHERE user_id = ?"
+    QSqlQuery row = db.run(QStringLiteral("SELECT plan, status, created_at FROM subscriptions WHERE user_id = ?"
                                           " ORDER BY created_at DESC LIMIT 1"),
                            {userId});
     if (!row.next())
@@ -152,7 +152,7 @@ HttpResponse SitePages::portalPage(const QString &sessionId)
     const QString status = row.value(1).toString();
     QString content = QStringLiteral("<table><tr><td>Plan</td><td class=\"price\" id=\"plan\">%1</td></tr>"
                                      "<tr><td>Status</td><td class=\"price\" id=\"status\">%2</td></tr>"
-                                     "<tr><td>Renews</td><td class=\"price\">%3</td></tr></table>")
+                                     "<tr><td>Member since</td><td class=\"price\">%3</td></tr></table>")
                           .arg(escaped(row.value(0).toString()), escaped(status), escaped(row.value(2).toString().left(10)));
     if (status == QStringLiteral("active") || status == QStringLiteral("trialing") || status == QStringLiteral("past_due"))
         content += QStringLiteral("<form method=\"post\" action=\"/portal/%1/cancel\"><p><button id=\"cancel\" class=\"danger\""

@@ -25,12 +25,11 @@ const char *const userTables[] = {
     " user_id TEXT, email TEXT, items TEXT, plan TEXT, order_id TEXT, created_at INTEGER NOT NULL)",
     "CREATE TABLE IF NOT EXISTS orders (id TEXT PRIMARY KEY, user_id TEXT, email TEXT NOT NULL,"
     " items TEXT NOT NULL, total_cents INTEGER NOT NULL, created_at TEXT NOT NULL)",
+    // The two tables the app reads: the columns its queries name, the owner and created_at.
     "CREATE TABLE IF NOT EXISTS user_wallpaper_entitlements (user_id TEXT NOT NULL,"
-    " wallpaper_id TEXT NOT NULL, order_id TEXT, created_at TIMESTAMPTZ NOT NULL,"
-    " PRIMARY KEY (user_id, wallpaper_id))",
-    "CREATE TABLE IF NOT EXISTS subscriptions (id TEXT PRIMARY KEY, user_id TEXT NOT NULL,"
-    " status TEXT NOT NULL, plan TEXT NOT NULL, current_period_end TIMESTAMPTZ,"
-    " created_at TIMESTAMPTZ NOT NULL)",
+    " wallpaper_id TEXT NOT NULL, created_at TIMESTAMPTZ NOT NULL, PRIMARY KEY (user_id, wallpaper_id))",
+    "CREATE TABLE IF NOT EXISTS subscriptions (user_id TEXT NOT NULL, status TEXT NOT NULL,"
+    " plan TEXT NOT NULL, created_at TIMESTAMPTZ NOT NULL)",
     "CREATE TABLE IF NOT EXISTS file_checksums (path TEXT PRIMARY KEY, size INTEGER NOT NULL,"
     " modified INTEGER NOT NULL, crc32 INTEGER NOT NULL)",
 };

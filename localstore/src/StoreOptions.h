@@ -25,6 +25,7 @@ struct StoreOptions
     bool devControls = false;
     qint64 maxBodyBytes = 1024 * 1024;
     bool printMail = true;
+    bool logRequests = false;  // one line per request on standard output
     // Fills the catalog tables and the storage folder when the catalog is missing; false on failure.
     std::function<bool(QSqlDatabase &db, const QString &storageRoot)> seedCatalog;
 };

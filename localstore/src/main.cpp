@@ -48,6 +48,7 @@ int main(int argc, char **argv)
                                    QStringLiteral("Another allowed redirect_to prefix (repeatable)."), QStringLiteral("url"));
     const QCommandLineOption dev(QStringLiteral("dev-controls"),
                                  QStringLiteral("Serve the test controls under /__dev/ (outbox, faults, counts, reset, clock)."));
+    const QCommandLineOption logRequests(QStringLiteral("log-requests"), QStringLiteral("Print one line per request."));
     const QCommandLineOption maxBody(QStringLiteral("max-body"), QStringLiteral("Largest request body accepted, in bytes."),
                                      QStringLiteral("bytes"), QString::number(options.maxBodyBytes));
     const QList<SecondsOption> seconds = {
@@ -79,7 +80,7 @@ int main(int argc, char **argv)
                                         QStringLiteral("n"), QString::number(seed.seed));
     const QCommandLineOption noMembershipPrices(QStringLiteral("no-membership-prices"),
                                                 QStringLiteral("Seed settings without membership prices."));
-    parser.addOptions({port, data, ref, key, secret, redirect, allow, dev, maxBody, seedNumber, noMembershipPrices});
+    parser.addOptions({port, data, ref, key, secret, redirect, allow, dev, logRequests, maxBody, seedNumber, noMembershipPrices});
     for (const SecondsOption &entry : seconds)
         parser.addOption(entry.option);
     for (const CountOption &entry : counts)
@@ -100,6 +101,7 @@ int main(int argc, char **argv)
     options.authRedirect = parser.value(redirect);
     options.allowedRedirects = parser.values(allow);
     options.devControls = parser.isSet(dev);
+    options.logRequests = parser.isSet(logRequests);
     options.maxBodyBytes = parser.value(maxBody).toLongLong(&ok);
     if (!ok || options.maxBodyBytes < 1024) {
         std::fprintf(stderr, "zn-localstore: --max-body must be at least 1024\n");

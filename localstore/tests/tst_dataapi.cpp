@@ -140,11 +140,11 @@ private slots:
         const QString aliceId = alice["user"].toObject()["id"].toString();
         const QString bobId = bob["user"].toObject()["id"].toString();
         StoreDatabase &db = m_fixture->store().context().db();
-        db.run(QStringLiteral("INSERT INTO user_wallpaper_entitlements VALUES (?, 'w1', NULL, '2026-01-01T00:00:00.000Z'),"
-                              " (?, 'w2', NULL, '2026-01-01T00:00:00.000Z')"),
+        db.run(QStringLiteral("INSERT INTO user_wallpaper_entitlements VALUES (?, 'w1', '2026-01-01T00:00:00.000Z'),"
+                              " (?, 'w2', '2026-01-01T00:00:00.000Z')"),
                {aliceId, bobId});
-        db.run(QStringLiteral("INSERT INTO subscriptions VALUES ('s1', ?, 'canceled', 'monthly', NULL, '2026-01-01T00:00:00.000Z'),"
-                              " ('s2', ?, 'active', 'yearly', NULL, '2026-02-01T00:00:00.000Z')"),
+        db.run(QStringLiteral("INSERT INTO subscriptions VALUES (?, 'canceled', 'monthly', '2026-01-01T00:00:00.000Z'),"
+                              " (?, 'active', 'yearly', '2026-02-01T00:00:00.000Z')"),
                {bobId, bobId});
 
         const QString entitlements = QStringLiteral("/rest/v1/user_wallpaper_entitlements?select=user_id%2Cwallpaper_id");

@@ -141,7 +141,7 @@ private slots:
         QFETCH(QString, path);
         const QJsonObject session = m_fixture->signIn("cut@example.com");
         m_fixture->store().context().db().run(
-            QStringLiteral("INSERT INTO user_wallpaper_entitlements VALUES (?, 'w1', NULL, '2026-01-01T00:00:00.000Z')"),
+            QStringLiteral("INSERT INTO user_wallpaper_entitlements VALUES (?, 'w1', '2026-01-01T00:00:00.000Z')"),
             {session["user"].toObject()["id"].toString()});
         const QList<std::pair<QByteArray, QByteArray>> auth = {{"Authorization", "Bearer " + session["access_token"].toString().toUtf8()}};
         const Answer whole = m_fixture->send("GET", path, {}, auth);

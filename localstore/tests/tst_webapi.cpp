@@ -88,8 +88,7 @@ class TestWebApi : public QObject
     StoreDatabase &db() { return m_fixture->store().context().db(); }
     void addSubscription(const QString &user, const QString &status)
     {
-        db().run(QStringLiteral("INSERT INTO subscriptions VALUES (?, ?, ?, 'monthly', NULL, '2026-01-01T00:00:00.000Z')"),
-                 {QStringLiteral("sub-") + status, user, status});
+        db().run(QStringLiteral("INSERT INTO subscriptions VALUES (?, ?, 'monthly', '2026-01-01T00:00:00.000Z')"), {user, status});
     }
     QList<QString> entitlements(const QJsonObject &session)
     {
@@ -163,7 +162,7 @@ private slots:
         if (who != Who::Nobody)
             session = m_fixture->signIn(QStringLiteral("web@example.com"));
         if (who == Who::Owner)
-            db().run(QStringLiteral("INSERT INTO user_wallpaper_entitlements VALUES (?, 'w1', NULL, '2026-01-01T00:00:00.000Z')"), {userId(session)});
+            db().run(QStringLiteral("INSERT INTO user_wallpaper_entitlements VALUES (?, 'w1', '2026-01-01T00:00:00.000Z')"), {userId(session)});
         if (who == Who::Member || who == Who::FormerMember)
             addSubscription(userId(session), who == Who::Member ? QStringLiteral("active") : QStringLiteral("canceled"));
         const Answer answer = m_fixture->send(method, path, body, authHeaders(session, credentials));
@@ -254,7 +253,7 @@ private slots:
     {
         QFETCH(Credentials, credentials);
         const QJsonObject session = m_fixture->signIn(QStringLiteral("zip@example.com"));
-        db().run(QStringLiteral("INSERT INTO user_wallpaper_entitlements VALUES (?, 'w2', NULL, '2026-01-01T00:00:00.000Z')"), {userId(session)});
+        db().run(QStringLiteral("INSERT INTO user_wallpaper_entitlements VALUES (?, 'w2', '2026-01-01T00:00:00.000Z')"), {userId(session)});
         for (int attempt = 0; attempt < 2; ++attempt) {  // the second one reads the kept checksums
             const Answer answer = m_fixture->send("GET", "/api/download/w2", {}, authHeaders(session, credentials));
             QCOMPARE(answer.status, 200);
