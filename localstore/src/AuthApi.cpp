@@ -11,12 +11,6 @@
 namespace {
 const QString invalidCode = QStringLiteral("Token has expired or is invalid");
 
-bool validEmail(const QString &email)
-{
-    static const QRegularExpression pattern(QStringLiteral("^[^@\\s]+@[^@\\s]+\\.[^@\\s]+$"));
-    return email.size() <= 255 && pattern.match(email).hasMatch();
-}
-
 QString tokenHash(const QString &email, const QString &code)
 {
     return QString::fromLatin1(QCryptographicHash::hash((email + code).toUtf8(), QCryptographicHash::Sha224).toHex());
@@ -137,7 +131,7 @@ HttpResponse AuthApi::sendCode(const HttpRequest &request)
     const QString email = body->value(QStringLiteral("email")).toString().trimmed().toLower();
     if (email.isEmpty())
         return error(request, 400, "validation_failed", QStringLiteral("An email address is required"));
-    if (!validEmail(email))
+    if (!isValidEmail(email))
         return error(request, 400, "validation_failed", QStringLiteral("Unable to validate email address: invalid format"));
     const QString challenge = body->value(QStringLiteral("code_challenge")).toString();
     const QString method = body->value(QStringLiteral("code_challenge_method")).toString().toLower();
@@ -340,21 +334,27 @@ HttpResponse AuthApi::exchangeCode(const HttpRequest &request, const QJsonObject
     return HttpResponse::json(200, compactJson(issueSession(userId)));
 }
 
-HttpResponse AuthApi::logout(const HttpRequest &request)
+std::optional<HttpResponse> AuthApi::refuseCaller(const HttpRequest &request, const Caller &caller)
 {
-    if (request.header("authorization").isEmpty())
-        return error(request, 401, "no_authorization", QStringLiteral("This endpoint requires a Bearer token"));
-    const Caller caller = m_context.caller(request, CredentialSource::BearerOnly, 0, true);
     switch (caller.status) {
     case Caller::Status::SignedIn:
-        break;
+        return std::nullopt;
     case Caller::Status::NoSession:
         return error(request, 403, "session_not_found", QStringLiteral("Session from session_id claim in JWT does not exist"));
     case Caller::Status::Anonymous:
         return error(request, 401, "no_authorization", QStringLiteral("This endpoint requires a Bearer token"));
-    default:
-        return error(request, 403, "bad_jwt", QStringLiteral("invalid JWT: unable to parse or verify signature, token is expired or invalid"));
+    case Caller::Status::BadToken:
+    case Caller::Status::Expired:
+        break;
     }
+    return error(request, 403, "bad_jwt", QStringLiteral("invalid JWT: unable to parse or verify signature, token is expired or invalid"));
+}
+
+HttpResponse AuthApi::logout(const HttpRequest &request)
+{
+    const Caller caller = m_context.caller(request, CredentialSource::BearerOnly, 0, true);
+    if (auto refused = refuseCaller(request, caller))
+        return std::move(*refused);
     const QString scope = request.queryValue(QStringLiteral("scope"));
     if (scope.isEmpty() || scope == QStringLiteral("global"))
         deleteSessions(QStringLiteral("user_id = ?"), {caller.userId});
@@ -369,19 +369,9 @@ HttpResponse AuthApi::logout(const HttpRequest &request)
 
 HttpResponse AuthApi::user(const HttpRequest &request)
 {
-    if (request.header("authorization").isEmpty())
-        return error(request, 401, "no_authorization", QStringLiteral("This endpoint requires a Bearer token"));
     const Caller caller = m_context.caller(request, CredentialSource::BearerOnly, 0, true);
-    switch (caller.status) {
-    case Caller::Status::SignedIn:
-        break;
-    case Caller::Status::NoSession:
-        return error(request, 403, "session_not_found", QStringLiteral("Session from session_id claim in JWT does not exist"));
-    case Caller::Status::Anonymous:
-        return error(request, 401, "no_authorization", QStringLiteral("This endpoint requires a Bearer token"));
-    default:
-        return error(request, 403, "bad_jwt", QStringLiteral("invalid JWT: unable to parse or verify signature, token is expired or invalid"));
-    }
+    if (auto refused = refuseCaller(request, caller))
+        return std::move(*refused);
     const QJsonObject user = userObject(caller.userId);
     if (user.isEmpty())
         return error(request, 404, "user_not_found", QStringLiteral("User from sub claim in JWT does not exist"));

@@ -3,6 +3,9 @@
 #include "HttpMessage.h"
 
 #include <QJsonObject>
+#include <optional>
+
+struct Caller;
 
 class StoreContext;
 
@@ -28,6 +31,8 @@ private:
     HttpResponse logout(const HttpRequest &request);
     HttpResponse user(const HttpRequest &request);
 
+    // The refusal for a caller that isn't signed in with a live session.
+    std::optional<HttpResponse> refuseCaller(const HttpRequest &request, const Caller &caller);
     HttpResponse error(const HttpRequest &request, int status, const QByteArray &code, const QString &message);
     QJsonObject issueSession(const QString &userId);
     QJsonObject session(const QString &userId, const QString &sessionId, const QString &refreshToken);

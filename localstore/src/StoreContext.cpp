@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QUuid>
 
 QString newUuid()
@@ -27,6 +28,12 @@ QString randomDigits(int length)
     for (int i = 0; i < length; ++i)
         digits += QLatin1Char(static_cast<char>('0' + QRandomGenerator::system()->bounded(10)));
     return digits;
+}
+
+bool isValidEmail(const QString &email)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[^@\\s]+@[^@\\s]+\\.[^@\\s]+$"));
+    return email.size() <= 255 && pattern.match(email).hasMatch();
 }
 
 StoreContext::StoreContext(StoreOptions options)

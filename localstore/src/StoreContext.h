@@ -67,3 +67,4 @@ QString newUuid();
 // Random URL-safe text of the given length.
 QString randomToken(int length);
 QString randomDigits(int length);
+bool isValidEmail(const QString &email);

@@ -20,11 +20,6 @@ HttpResponse needsSignIn(const Caller &caller)
     return webError(401, "invalid_session", QStringLiteral("Your session is no longer valid. Sign in again."));
 }
 
-bool validEmail(const QString &email)
-{
-    static const QRegularExpression pattern(QStringLiteral("^[^@\\s]+@[^@\\s]+\\.[^@\\s]+$"));
-    return email.size() <= 255 && pattern.match(email).hasMatch();
-}
 }
 
 HttpResponse webError(int status, const QByteArray &code, const QString &message)
@@ -83,7 +78,7 @@ HttpResponse WebApi::checkout(const HttpRequest &request, const Caller &caller)
     }
     const QJsonValue emailValue = body->value(QStringLiteral("email"));
     QString email = emailValue.isString() ? emailValue.toString().trimmed().toLower() : QString();
-    if (!email.isEmpty() && !validEmail(email))
+    if (!email.isEmpty() && !isValidEmail(email))
         return webError(400, "invalid_email", QStringLiteral("That email address doesn't look right."));
     if (!caller.signedIn() && email.isEmpty())
         return webError(400, "email_required", QStringLiteral("Add an email address or sign in to check out."));

@@ -50,35 +50,29 @@ ZipStream::ZipStream(const QList<ZipEntry> &entries, QObject *parent) : QIODevic
     qint64 offset = 0;
     for (const ZipEntry &entry : entries) {
         const QByteArray name = entry.name.toUtf8();
+        // From "version needed" to the extra field's length, both headers carry the same fields.
+        QByteArray common;
+        put16(common, versionNeeded);
+        put16(common, utf8Names);
+        put16(common, 0);  // stored
+        put16(common, dosTime(entry.modified));
+        put16(common, dosDate(entry.modified));
+        put32(common, entry.crc32);
+        put32(common, quint32(entry.size));
+        put32(common, quint32(entry.size));
+        put16(common, quint16(name.size()));
+        put16(common, 0);
+
         QByteArray local;
         put32(local, 0x04034b50);
-        put16(local, versionNeeded);
-        put16(local, utf8Names);
-        put16(local, 0);  // stored
-        put16(local, dosTime(entry.modified));
-        put16(local, dosDate(entry.modified));
-        put32(local, entry.crc32);
-        put32(local, quint32(entry.size));
-        put32(local, quint32(entry.size));
-        put16(local, quint16(name.size()));
-        put16(local, 0);
-        local += name;
+        local += common + name;
 
         put32(central, 0x02014b50);
         put16(central, 0x0300 | versionNeeded);  // made on Unix
-        put16(central, versionNeeded);
-        put16(central, utf8Names);
-        put16(central, 0);
-        put16(central, dosTime(entry.modified));
-        put16(central, dosDate(entry.modified));
-        put32(central, entry.crc32);
-        put32(central, quint32(entry.size));
-        put32(central, quint32(entry.size));
-        put16(central, quint16(name.size()));
-        put16(central, 0);
-        put16(central, 0);
-        put16(central, 0);
-        put16(central, 0);
+        central += common;
+        put16(central, 0);  // comment length
+        put16(central, 0);  // disk number
+        put16(central, 0);  // internal attributes
         put32(central, 0100644u << 16);  // a regular file, rw-r--r--
         put32(central, quint32(offset));
         central += name;

@@ -27,6 +27,11 @@ QByteArray Answer::header(const QByteArray &name) const
     return {};
 }
 
+QByteArray toJson(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
 namespace {
 void writeFile(const QString &root, const QString &path, const QByteArray &content)
 {

@@ -24,6 +24,8 @@ struct Answer
 // A small catalog: five wallpapers (one unpublished, one on sale, one priced above the
 // default, one without created_at), four packs (one plain, monthly packs of last, this and
 // next month) with memberships, and settings without membership prices.
+QByteArray toJson(const QJsonObject &object);
+
 bool seedTestCatalog(QSqlDatabase &db, const QString &storageRoot);
 
 // A local store started in-process on a free port, with a temporary data folder, the test

@@ -8,11 +8,6 @@
 #include <QUrlQuery>
 
 namespace {
-QByteArray json(const QJsonObject &object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
 // The error code in either of the two error forms.
 QString errorCode(const Answer &answer)
 {
@@ -31,7 +26,7 @@ class TestAuthApi : public QObject
         QJsonObject body = extra;
         body.insert("email", email);
         body.insert("create_user", createUser);
-        return m_fixture->backend("POST", QStringLiteral("/auth/v1/otp"), json(body));
+        return m_fixture->backend("POST", QStringLiteral("/auth/v1/otp"), toJson(body));
     }
     QJsonObject lastMail(const QString &email)
     {
@@ -40,12 +35,12 @@ class TestAuthApi : public QObject
     Answer verify(const QString &email, const QString &token, const QString &type)
     {
         return m_fixture->backend("POST", QStringLiteral("/auth/v1/verify"),
-                                  json({{"email", email}, {"token", token}, {"type", type}}));
+                                  toJson({{"email", email}, {"token", token}, {"type", type}}));
     }
     Answer refresh(const QString &token)
     {
         return m_fixture->backend("POST", QStringLiteral("/auth/v1/token?grant_type=refresh_token"),
-                                  json({{"refresh_token", token}}));
+                                  toJson({{"refresh_token", token}}));
     }
 
 private slots:
@@ -288,7 +283,7 @@ private slots:
     {
         const QString email = QStringLiteral("lou@example.com");
         m_fixture->backend("POST", QStringLiteral("/auth/v1/otp?redirect_to=https%3A%2F%2Fevil.example%2F"),
-                           json({{"email", email}}));
+                           toJson({{"email", email}}));
         const Answer answer = m_fixture->send("GET", lastMail(email)["link"].toString());
         QVERIFY(answer.header("Location").startsWith("zarnova://auth#access_token="));
     }
@@ -305,13 +300,13 @@ private slots:
         const QString code = QUrlQuery(target).queryItemValue("code");
         QVERIFY(!code.isEmpty());
         const QString exchange = QStringLiteral("/auth/v1/token?grant_type=pkce");
-        const Answer wrong = m_fixture->backend("POST", exchange, json({{"auth_code", code}, {"code_verifier", "wrong"}}));
+        const Answer wrong = m_fixture->backend("POST", exchange, toJson({{"auth_code", code}, {"code_verifier", "wrong"}}));
         QCOMPARE(wrong.status, 400);
         QCOMPARE(errorCode(wrong), QStringLiteral("bad_code_verifier"));
-        const Answer session = m_fixture->backend("POST", exchange, json({{"auth_code", code}, {"code_verifier", QString::fromLatin1(verifier)}}));
+        const Answer session = m_fixture->backend("POST", exchange, toJson({{"auth_code", code}, {"code_verifier", QString::fromLatin1(verifier)}}));
         QCOMPARE(session.status, 200);
         QCOMPARE(session.object()["user"].toObject()["email"].toString(), email);
-        const Answer twice = m_fixture->backend("POST", exchange, json({{"auth_code", code}, {"code_verifier", QString::fromLatin1(verifier)}}));
+        const Answer twice = m_fixture->backend("POST", exchange, toJson({{"auth_code", code}, {"code_verifier", QString::fromLatin1(verifier)}}));
         QCOMPARE(twice.status, 404);
         QCOMPARE(errorCode(twice), QStringLiteral("flow_state_not_found"));
     }
@@ -324,7 +319,7 @@ private slots:
         const QString code = QUrlQuery(QUrl(QString::fromUtf8(answer.header("Location")))).queryItemValue("code");
         m_fixture->advanceClock(301);
         const Answer expired = m_fixture->backend("POST", QStringLiteral("/auth/v1/token?grant_type=pkce"),
-                                                  json({{"auth_code", code}, {"code_verifier", "plain-verifier"}}));
+                                                  toJson({{"auth_code", code}, {"code_verifier", "plain-verifier"}}));
         QCOMPARE(expired.status, 422);
         QCOMPARE(errorCode(expired), QStringLiteral("flow_state_expired"));
     }
@@ -345,10 +340,10 @@ private slots:
             QString error;
             QVERIFY(store.start(&error));
             const QString base = store.baseUrl();
-            m_fixture->send("POST", base + "/auth/v1/otp", json({{"email", "oz@example.com"}}), {{"apikey", key}});
+            m_fixture->send("POST", base + "/auth/v1/otp", toJson({{"email", "oz@example.com"}}), {{"apikey", key}});
             const QString code = m_fixture->send("GET", base + "/__dev/outbox").array().last().toObject()["code"].toString();
             const QJsonObject session = m_fixture->send("POST", base + "/auth/v1/verify",
-                                                        json({{"email", "oz@example.com"}, {"token", code}, {"type", "email"}}),
+                                                        toJson({{"email", "oz@example.com"}, {"token", code}, {"type", "email"}}),
                                                         {{"apikey", key}})
                                             .object();
             refreshToken = session["refresh_token"].toString();
@@ -362,7 +357,7 @@ private slots:
         QCOMPARE(m_fixture->send("GET", base + "/auth/v1/user", {}, {{"apikey", key}, {"Authorization", "Bearer " + accessToken.toUtf8()}}).status,
                  200);
         QCOMPARE(m_fixture->send("POST", base + "/auth/v1/token?grant_type=refresh_token",
-                                 json({{"refresh_token", refreshToken}}), {{"apikey", key}})
+                                 toJson({{"refresh_token", refreshToken}}), {{"apikey", key}})
                      .status,
                  200);
     }

@@ -26,10 +26,6 @@ int completeAnswers(const QByteArray &received)
     }
 }
 
-QByteArray json(const QJsonObject &object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
 }
 
 class TestRobustness : public QObject
@@ -56,7 +52,7 @@ class TestRobustness : public QObject
     }
     void addFault(const QJsonObject &fault)
     {
-        QCOMPARE(m_fixture->send("POST", "/__dev/faults", json(fault)).status, 201);
+        QCOMPARE(m_fixture->send("POST", "/__dev/faults", toJson(fault)).status, 201);
     }
     Answer settings(int timeoutMs = 10000)
     {

@@ -7,21 +7,16 @@
 #include <archive_entry.h>
 
 namespace {
-QByteArray json(const QJsonObject &object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
 QByteArray items(std::initializer_list<std::pair<const char *, const char *>> list)
 {
     QJsonArray array;
     for (const auto &[kind, id] : list)
         array.append(QJsonObject{{"kind", kind}, {"id", id}});
-    return json({{"items", array}});
+    return toJson({{"items", array}});
 }
 
 // The session cookie as the desktop client writes it.
-QByteArray sessionCookie(const QString &ref, const QJsonObject &session)
+QByteArray sessionCookie(const QString &ref, const QJsonObject &session, qsizetype chunkSize = 3180)
 {
     const QJsonObject user = session["user"].toObject();
     const QJsonObject value{{"access_token", session["access_token"]},
@@ -30,13 +25,13 @@ QByteArray sessionCookie(const QString &ref, const QJsonObject &session)
                             {"expires_at", session["expires_at"]},
                             {"refresh_token", session["refresh_token"]},
                             {"user", QJsonObject{{"id", user["id"]}, {"email", user["email"]}, {"aud", "authenticated"}, {"role", "authenticated"}}}};
-    const QByteArray encoded = "base64-" + json(value).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    const QByteArray encoded = "base64-" + toJson(value).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
     const QByteArray name = "sb-" + ref.toUtf8() + "-auth-token";
-    if (encoded.size() <= 3180)
+    if (encoded.size() <= chunkSize)
         return name + '=' + encoded;
     QList<QByteArray> pieces;
-    for (qsizetype i = 0, n = 0; i < encoded.size(); i += 3180, ++n)
-        pieces.append(name + '.' + QByteArray::number(n) + '=' + encoded.mid(i, 3180));
+    for (qsizetype i = 0, n = 0; i < encoded.size(); i += chunkSize, ++n)
+        pieces.append(name + '.' + QByteArray::number(n) + '=' + encoded.mid(i, chunkSize));
     return pieces.join("; ");
 }
 
@@ -60,7 +55,7 @@ QMap<QString, QByteArray> unzip(const QByteArray &zip)
 }
 
 enum class Who { Nobody, SignedIn, Owner, Member, FormerMember };
-enum class Credentials { None, Bearer, Cookie, BadBearer, ExpiredBearer };
+enum class Credentials { None, Bearer, Cookie, ChunkedCookie, BadBearer, ExpiredBearer };
 }
 Q_DECLARE_METATYPE(Who)
 Q_DECLARE_METATYPE(Credentials)
@@ -77,6 +72,8 @@ class TestWebApi : public QObject
         case Credentials::Bearer: return {{"Authorization", "Bearer " + session["access_token"].toString().toUtf8()}};
         case Credentials::Cookie:
             return {{"Cookie", sessionCookie(m_fixture->store().context().options().projectRef, session)}};
+        case Credentials::ChunkedCookie:
+            return {{"Cookie", "other=1; " + sessionCookie(m_fixture->store().context().options().projectRef, session, 400)}};
         case Credentials::BadBearer: return {{"Authorization", "Bearer not-a-token"}};
         case Credentials::ExpiredBearer:
             m_fixture->advanceClock(3601);
@@ -203,7 +200,7 @@ private slots:
 
     void guestPurchaseIsClaimed()
     {
-        const Answer checkout = m_fixture->send("POST", "/api/checkout", json({{"items", QJsonArray{QJsonObject{{"kind", "pack"}, {"id", "p1"}}}},
+        const Answer checkout = m_fixture->send("POST", "/api/checkout", toJson({{"items", QJsonArray{QJsonObject{{"kind", "pack"}, {"id", "p1"}}}},
                                                                                 {"email", "Guest@Example.com"}}));
         QCOMPARE(checkout.status, 200);
         QCOMPARE(m_fixture->send("POST", pagePath(checkout) + "/pay").status, 303);
@@ -248,6 +245,7 @@ private slots:
         QTest::addColumn<Credentials>("credentials");
         QTest::newRow("bearer") << Credentials::Bearer;
         QTest::newRow("cookie alone") << Credentials::Cookie;
+        QTest::newRow("cookie in chunks") << Credentials::ChunkedCookie;
     }
     void downloadIsTheOriginalsZip()
     {
@@ -269,7 +267,7 @@ private slots:
     void previewUrlsAreSignedAndLapse()
     {
         const Answer answer = m_fixture->send("POST", "/api/preview-urls",
-                                              json({{"paths", QJsonArray{"w1/landscape.jpg", "w1/landscape.jpg", "nope.jpg", "../store.sqlite",
+                                              toJson({{"paths", QJsonArray{"w1/landscape.jpg", "w1/landscape.jpg", "nope.jpg", "../store.sqlite",
                                                                           "w1/../w2/landscape.jpg", "/etc/passwd", "w2/portrait.jpg"}}}));
         QCOMPARE(answer.status, 200);
         const QJsonObject urls = answer.object()["urls"].toObject();
