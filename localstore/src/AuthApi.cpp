@@ -10,6 +10,9 @@
 
 namespace {
 const QString invalidCode = QStringLiteral("Token has expired or is invalid");
+// Wrong codes tried against one sent code before verification stops answering; an 8-digit
+// code must not be guessable by trying them all.
+constexpr int maxFailedAttempts = 10;
 
 QString tokenHash(const QString &email, const QString &code)
 {
@@ -197,19 +200,18 @@ HttpResponse AuthApi::verifyCode(const HttpRequest &request)
         return error(request, 400, "validation_failed", QStringLiteral("Verify requires either a token or a token hash"));
 
     StoreDatabase &db = m_context.db();
+    if (!email.isEmpty()
+        && db.scalar(QStringLiteral("SELECT failed_attempts FROM otp_codes WHERE email = ?"), {email}).toInt() >= maxFailedAttempts)
+        return error(request, 429, "over_request_rate_limit", QStringLiteral("Request rate limit reached"));
     const QString lookupHash = hash.isEmpty() ? tokenHash(email, token) : hash;
     QSqlQuery row = db.run(QStringLiteral("SELECT email, type, expires_at FROM otp_codes WHERE token_hash = ?"), {lookupHash});
     if (!row.next() || !typeAccepts(type, row.value(1).toString())
-        || row.value(2).toLongLong() <= m_context.clock().nowSecs())
+        || row.value(2).toLongLong() <= m_context.clock().nowSecs()) {
+        if (!email.isEmpty())
+            db.run(QStringLiteral("UPDATE otp_codes SET failed_attempts = failed_attempts + 1 WHERE email = ?"), {email});
         return error(request, 403, "otp_expired", invalidCode);
-    const QString owner = row.value(0).toString();
-    db.run(QStringLiteral("DELETE FROM otp_codes WHERE email = ?"), {owner});
-    const QString stamp = isoTimestamp(m_context.clock().now());
-    db.run(QStringLiteral("UPDATE users SET email_confirmed_at = coalesce(email_confirmed_at, ?), last_sign_in_at = ?,"
-                          " updated_at = ? WHERE email = ?"),
-           {stamp, stamp, stamp, owner});
-    const QString userId = db.scalar(QStringLiteral("SELECT id FROM users WHERE email = ?"), {owner}).toString();
-    return HttpResponse::json(200, compactJson(issueSession(userId)));
+    }
+    return HttpResponse::json(200, compactJson(issueSession(redeemCode(row.value(0).toString()))));
 }
 
 HttpResponse AuthApi::verifyLink(const HttpRequest &request)
@@ -237,12 +239,7 @@ HttpResponse AuthApi::verifyLink(const HttpRequest &request)
     const QString issuedType = row.value(1).toString();
     const QVariant challenge = row.value(4);
     const QString method = row.value(5).toString();
-    db.run(QStringLiteral("DELETE FROM otp_codes WHERE email = ?"), {owner});
-    const QString stamp = isoTimestamp(m_context.clock().now());
-    db.run(QStringLiteral("UPDATE users SET email_confirmed_at = coalesce(email_confirmed_at, ?), last_sign_in_at = ?,"
-                          " updated_at = ? WHERE email = ?"),
-           {stamp, stamp, stamp, owner});
-    const QString userId = db.scalar(QStringLiteral("SELECT id FROM users WHERE email = ?"), {owner}).toString();
+    const QString userId = redeemCode(owner);
     if (!challenge.isNull()) {
         const QString authCode = newUuid();
         db.run(QStringLiteral("INSERT INTO flow_states (auth_code, user_id, code_challenge, code_challenge_method,"
@@ -376,6 +373,17 @@ HttpResponse AuthApi::user(const HttpRequest &request)
     if (user.isEmpty())
         return error(request, 404, "user_not_found", QStringLiteral("User from sub claim in JWT does not exist"));
     return HttpResponse::json(200, compactJson(user));
+}
+
+QString AuthApi::redeemCode(const QString &email)
+{
+    StoreDatabase &db = m_context.db();
+    db.run(QStringLiteral("DELETE FROM otp_codes WHERE email = ?"), {email});
+    const QString stamp = isoTimestamp(m_context.clock().now());
+    db.run(QStringLiteral("UPDATE users SET email_confirmed_at = coalesce(email_confirmed_at, ?), last_sign_in_at = ?,"
+                          " updated_at = ? WHERE email = ?"),
+           {stamp, stamp, stamp, email});
+    return db.scalar(QStringLiteral("SELECT id FROM users WHERE email = ?"), {email}).toString();
 }
 
 void AuthApi::deleteSessions(const QString &where, const QVariantList &binds)

@@ -37,6 +37,8 @@ private:
     QJsonObject issueSession(const QString &userId);
     QJsonObject session(const QString &userId, const QString &sessionId, const QString &refreshToken);
     QString allowedRedirect(const QString &requested) const;
+    // Uses up the address's code and confirms the address; answers the user's id.
+    QString redeemCode(const QString &email);
     void deleteSessions(const QString &where, const QVariantList &binds);
 
     StoreContext &m_context;

@@ -14,7 +14,8 @@ const char *const userTables[] = {
     // One pending code per address; a new send replaces it.
     "CREATE TABLE IF NOT EXISTS otp_codes (email TEXT PRIMARY KEY, code TEXT NOT NULL,"
     " token_hash TEXT NOT NULL UNIQUE, type TEXT NOT NULL, sent_at INTEGER NOT NULL,"
-    " expires_at INTEGER NOT NULL, redirect_to TEXT, code_challenge TEXT, code_challenge_method TEXT)",
+    " expires_at INTEGER NOT NULL, redirect_to TEXT, code_challenge TEXT, code_challenge_method TEXT,"
+    " failed_attempts INTEGER NOT NULL DEFAULT 0)",
     "CREATE TABLE IF NOT EXISTS sessions (id TEXT PRIMARY KEY, user_id TEXT NOT NULL,"
     " created_at INTEGER NOT NULL)",
     "CREATE TABLE IF NOT EXISTS refresh_tokens (token TEXT PRIMARY KEY, session_id TEXT NOT NULL,"

@@ -158,6 +158,23 @@ private slots:
         QCOMPARE(expired.object()["msg"].toString(), QStringLiteral("Token has expired or is invalid"));
     }
 
+    void guessingStops()
+    {
+        const QString email = QStringLiteral("guess@example.com");
+        requestCode(email);
+        const QString code = lastMail(email)["code"].toString();
+        const QString wrong = code == "00000000" ? "11111111" : "00000000";
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(verify(email, wrong, "email").status, 403);
+        const Answer stopped = verify(email, code, "email");
+        QCOMPARE(stopped.status, 429);
+        QCOMPARE(errorCode(stopped), QStringLiteral("over_request_rate_limit"));
+        // A new code starts afresh.
+        m_fixture->advanceClock(60);
+        requestCode(email);
+        QCOMPARE(verify(email, lastMail(email)["code"].toString(), "email").status, 200);
+    }
+
     void accessTokenClaims()
     {
         const QJsonObject session = m_fixture->signIn(QStringLiteral("gus@example.com"));
