@@ -1,5 +1,6 @@
 #include "HttpConnection.h"
 
+#include <QScopeGuard>
 #include <QTcpSocket>
 
 namespace {
@@ -44,6 +45,12 @@ void HttpConnection::onReadyRead()
 
 void HttpConnection::process()
 {
+    // Answers given synchronously come back here through finishAnswer(); the loop below goes
+    // on with the next pipelined request instead of recursing once per request.
+    if (m_processing)
+        return;
+    m_processing = true;
+    const auto done = qScopeGuard([this] { m_processing = false; });
     while (m_state != State::Answering) {
         if (m_state == State::ReadingHead) {
             const qsizetype headEnd = m_buffer.indexOf("\r\n\r\n");

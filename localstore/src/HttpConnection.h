@@ -38,6 +38,7 @@ private:
     HttpRequest m_request;
     qint64 m_bodyLength = 0;
     bool m_closeAfter = false;
+    bool m_processing = false;
     HttpResponse m_pending;
     qint64 m_streamLeft = 0;
     QTimer m_idle;

@@ -227,6 +227,23 @@ HttpResponse RestApi::handle(const HttpRequest &request, const QString &path)
                                   QStringLiteral("permission denied for table %1").arg(path), {}, {}});
     }
 
+    const bool cacheable = table->rule != RowRule::OwnRows;
+    const QByteArray cacheKey = path.toUtf8() + '?' + request.rawQuery + '\n' + request.header("accept") + '\n'
+        + request.header("prefer");
+    if (cacheable) {
+        const qint64 version = m_context.db().scalar(QStringLiteral("PRAGMA data_version")).toLongLong();
+        if (version != m_cacheVersion) {
+            m_cache.clear();
+            m_cacheVersion = version;
+        }
+        const auto hit = m_cache.constFind(cacheKey);
+        if (hit != m_cache.constEnd()) {
+            HttpResponse response = HttpResponse::json(200, hit->body);
+            response.setHeader("Content-Range", hit->range);
+            return response;
+        }
+    }
+
     auto parsed = RestQuery::parse(request.queryItems());
     if (auto *error = std::get_if<RestError>(&parsed))
         return restErrorResponse(*error);
@@ -318,6 +335,11 @@ HttpResponse RestApi::handle(const HttpRequest &request, const QString &path)
             return restErrorResponse({406, "PGRST116", QStringLiteral("Cannot coerce the result to a single JSON object"),
                                       QStringLiteral("The result contains %1 rows").arg(count), {}});
         body = body.mid(1, body.size() - 2);
+    }
+    if (cacheable) {
+        if (m_cache.size() >= 32)
+            m_cache.clear();
+        m_cache.insert(cacheKey, {body, range});
     }
     HttpResponse response = HttpResponse::json(200, body);
     response.setHeader("Content-Range", range);

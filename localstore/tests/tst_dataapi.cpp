@@ -2,6 +2,7 @@
 #include "StoreFixture.h"
 
 #include <QJsonArray>
+#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -191,6 +192,22 @@ private slots:
             QCOMPARE(answer.header("WWW-Authenticate"),
                      QByteArray(R"(Bearer error="invalid_token", error_description="JWT expired")"));
         }
+    }
+
+    void catalogChangesShowAtOnce()
+    {
+        const QString query = QStringLiteral("/rest/v1/wallpapers?select=id&order=id");
+        QCOMPARE(ids(m_fixture->backend("GET", query).array()), (QStringList{"w1", "w2", "w3", "w4"}));
+        {
+            // Another writer, as a person editing the database by hand would be.
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(m_fixture->store().context().options().dataDir + QStringLiteral("/store.sqlite"));
+            QVERIFY(other.open());
+            QSqlQuery(other).exec(QStringLiteral("UPDATE wallpapers SET is_published = 1 WHERE id = 'w5'"));
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        QCOMPARE(ids(m_fixture->backend("GET", query).array()), (QStringList{"w1", "w2", "w3", "w4", "w5"}));
     }
 
     void concurrentQueries()

@@ -95,6 +95,10 @@ private slots:
         const QByteArray answers = exchange(request + request + request, 3);
         QCOMPARE(answers.count("HTTP/1.1 200 OK"), 3);
         QCOMPARE(answers.count(R"([{"id":"p1"}])"), 3);
+
+        // A flood of small pipelined requests is answered in turn, not by ever deeper recursion.
+        const QByteArray health = "GET /auth/v1/health HTTP/1.1\r\nHost: x\r\n\r\n";
+        QCOMPARE(completeAnswers(exchange(health.repeated(3000), 3000)), 3000);
     }
 
     void oversizedBodyThroughClient()
