@@ -162,6 +162,10 @@ int main(int argc, char **argv)
         rest + QStringLiteral("pack_wallpapers?select=*"),
     };
     int failures = 0;
+    QElapsedTimer cold;
+    cold.start();
+    const QByteArray all = call(network, "GET", catalog[1], {}, keyHeader);
+    std::printf("first (uncached) query of all published wallpapers: %.0f ms, %.1f MB\n", cold.nsecsElapsed() / 1e6, all.size() / 1e6);
     const int requestCount = parser.value(requests).toInt();
     const auto [catalogSecs, catalogBytes] = run(network, catalog, requestCount, parser.value(parallel).toInt(), keyHeader, &failures);
     std::printf("catalog queries: %d in %.2f s = %.0f requests/s (%d in flight, %.1f MB of JSON, %d failed)\n", requestCount,
