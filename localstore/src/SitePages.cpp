@@ -47,7 +47,8 @@ HttpResponse SitePages::handle(const HttpRequest &request)
         return page(405, QStringLiteral("Not allowed"), QStringLiteral("<p>This page can't be sent that way.</p>"));
     if (request.path == QStringLiteral("/purchase/confirmed"))
         return page(200, QStringLiteral("Thank you"),
-                    QStringLiteral("<p>Your purchase is confirmed. It is now in your library.</p>"));
+                    QStringLiteral("<p>Your purchase is confirmed. It is now in your library.</p>"
+                                   "<p><a href=\"zarnova://checkout/success\">Back to Zarnova</a></p>"));
     if (request.path == QStringLiteral("/license"))
         return page(200, QStringLiteral("License"),
                     QStringLiteral("<p>Wallpapers you buy are licensed for personal use on your own devices. "
