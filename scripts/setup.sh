@@ -15,6 +15,7 @@ packages=(
   qcoro-qt6-dev libplist-dev libplist++-dev libarchive-dev
   libx11-dev libxcb1-dev libxrandr-dev libsystemd-dev
   fonts-material-design-icons-iconfont
+  zlib1g-dev
   psmisc dbus dbus-x11 xvfb xauth x11-utils xdotool trayer imagemagick curl sqlite3
 )
 
