@@ -14,7 +14,7 @@ function(zn_add_qtest name)
 endfunction()
 
 # zn_add_benchmark(<name> SOURCES <files...> LIBS <targets...>)
-# Benchmarks are built with everything else but run by hand (scripts/bench.sh).
+# Benchmarks are built with everything else but run by hand from build/bench/.
 function(zn_add_benchmark name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# scripts/run.sh: set up, build and start the app.
+# scripts/run.sh [app args...]: set up, build, start the local store and the app against it.
+# The store's output (sign-in codes and links included) shows in this terminal; quitting the
+# app stops the store. Its data (catalog, users, orders) stays in ~/.local/share/zn-localstore.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build
 "$root/scripts/build.sh" "$build"
 export QTWEBENGINE_DISABLE_SANDBOX=1
-exec "$build/src/app/zarnova" "$@"
+ZN_LOCALSTORE=$build/localstore/zn-localstore \
+    "$root/localstore/with-store.sh" -- "$build/src/app/zarnova" "$@"
