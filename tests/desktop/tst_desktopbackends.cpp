@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+Q_DECLARE_METATYPE(BusReply)
+
 // The desktops that are not on this machine, held to the exact commands and calls they issue.
 class DesktopBackendsTest : public QObject
 {
@@ -368,7 +370,6 @@ private Q_SLOTS:
     }
 };
 
-Q_DECLARE_METATYPE(BusReply)
 
 QTEST_GUILESS_MAIN(DesktopBackendsTest)
 #include "tst_desktopbackends.moc"

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QThread>
 
+Q_DECLARE_METATYPE(WallpaperWriterSupport)
+
 namespace {
 
 class RecordingBackend : public DesktopBackend
@@ -143,7 +145,6 @@ private Q_SLOTS:
     }
 };
 
-Q_DECLARE_METATYPE(WallpaperWriterSupport)
 
 QTEST_MAIN(LinuxWallpaperPlatformTest)
 #include "tst_linuxwallpaperplatform.moc"
