@@ -103,7 +103,7 @@ QString writePaddedJpeg(const QImage &image, qint64 targetBytes, quint64 noiseSe
 QString writeOriginal(const WallpaperRow &row, QSize size, const QString &path, qint64 paddedBytes, quint64 noiseSeed,
                       const QString &root)
 {
-    const QImage image = renderWallpaperArt(row.artSeed, row.title, size);
+    const QImage image = renderWallpaperArt(row.artSeed, row.record.title, size);
     const QString file = storagePath(root, kWallpapersBucket, path);
     return paddedBytes > 0 ? writePaddedJpeg(image, paddedBytes, noiseSeed, file)
                            : writeJpeg(image, kOriginalQuality, file);
@@ -139,25 +139,25 @@ bool writeCatalogFiles(const CatalogPlan &plan, const QString &storageRoot, cons
 
     auto wallpaperJob = [&](int i) -> QString {
         const WallpaperRow &row = plan.wallpapers[i];
-        QString failure = writeJpeg(renderWallpaperArt(row.artSeed, row.title, preview), kPreviewQuality,
-                                    storagePath(storageRoot, kPreviewsBucket, row.landscapePreviewPath));
+        QString failure = writeJpeg(renderWallpaperArt(row.artSeed, row.record.title, preview), kPreviewQuality,
+                                    storagePath(storageRoot, kPreviewsBucket, row.record.landscapePreviewPath));
         if (failure.isEmpty())
-            failure = writeJpeg(renderWallpaperArt(row.artSeed, row.title, preview.transposed()), kPreviewQuality,
-                                storagePath(storageRoot, kPreviewsBucket, row.portraitPreviewPath));
+            failure = writeJpeg(renderWallpaperArt(row.artSeed, row.record.title, preview.transposed()), kPreviewQuality,
+                                storagePath(storageRoot, kPreviewsBucket, row.record.portraitPreviewPath));
         if (i >= rendered)
             return failure;
         const qint64 paddedBytes = i < padded ? qint64(options.originalMegabytes) * kMiB : 0;
         if (failure.isEmpty())
-            failure = writeOriginal(row, landscape, row.landscapeFilePath, paddedBytes, row.artSeed ^ 1, storageRoot);
+            failure = writeOriginal(row, landscape, row.record.landscapeFilePath, paddedBytes, row.artSeed ^ 1, storageRoot);
         if (failure.isEmpty())
-            failure = writeOriginal(row, landscape.transposed(), row.portraitFilePath, paddedBytes, row.artSeed ^ 2,
+            failure = writeOriginal(row, landscape.transposed(), row.record.portraitFilePath, paddedBytes, row.artSeed ^ 2,
                                     storageRoot);
         return failure;
     };
     auto packJob = [&](int j) -> QString {
         const PackRow &pack = plan.packs[j];
-        return writeJpeg(renderWallpaperArt(pack.artSeed, pack.title, preview), kPreviewQuality,
-                         storagePath(storageRoot, kPreviewsBucket, pack.previewPath));
+        return writeJpeg(renderWallpaperArt(pack.artSeed, pack.record.title, preview), kPreviewQuality,
+                         storagePath(storageRoot, kPreviewsBucket, pack.record.previewPath));
     };
 
     const int jobs = wallpaperCount + int(plan.packs.size());
@@ -188,11 +188,11 @@ bool writeCatalogFiles(const CatalogPlan &plan, const QString &storageRoot, cons
     for (int i = rendered; i < wallpaperCount && firstFailure.isEmpty(); ++i) {
         const WallpaperRow &source = plan.wallpapers[firstShared + (i - rendered) % (rendered - firstShared)];
         const WallpaperRow &row = plan.wallpapers[i];
-        firstFailure = linkFile(storagePath(storageRoot, kWallpapersBucket, source.landscapeFilePath),
-                                storagePath(storageRoot, kWallpapersBucket, row.landscapeFilePath));
+        firstFailure = linkFile(storagePath(storageRoot, kWallpapersBucket, source.record.landscapeFilePath),
+                                storagePath(storageRoot, kWallpapersBucket, row.record.landscapeFilePath));
         if (firstFailure.isEmpty())
-            firstFailure = linkFile(storagePath(storageRoot, kWallpapersBucket, source.portraitFilePath),
-                                    storagePath(storageRoot, kWallpapersBucket, row.portraitFilePath));
+            firstFailure = linkFile(storagePath(storageRoot, kWallpapersBucket, source.record.portraitFilePath),
+                                    storagePath(storageRoot, kWallpapersBucket, row.record.portraitFilePath));
     }
     if (error)
         *error = firstFailure;

@@ -1,7 +1,9 @@
 #include "CatalogPlan.h"
 
+#include "MonthKey.h"
 #include "SeedRandom.h"
 
+#include <QTimeZone>
 #include <QUuid>
 #include <array>
 
@@ -97,32 +99,33 @@ WallpaperRow planWallpaper(const SeedOptions &options, int index, const QDateTim
     SeedRandom traits(options.seed, WallpaperTraits, quint64(index));
     SeedRandom times(options.seed, WallpaperTimes, quint64(index));
     WallpaperRow row;
-    row.id = deterministicUuid(options.seed, WallpaperIds, index);
+    Wallpaper &wallpaper = row.record;
+    wallpaper.id = deterministicUuid(options.seed, WallpaperIds, index);
     const Name name = pickName(traits);
-    row.title = QStringLiteral("%1 %2").arg(name.adjective, name.noun);
-    row.slug = numberedSlug(row.title, index);
+    wallpaper.title = QStringLiteral("%1 %2").arg(name.adjective, name.noun);
+    wallpaper.slug = numberedSlug(wallpaper.title, index);
     if (index % 5 != 4)
-        row.description = QStringLiteral("%1 light over the %2, drawn for wide and tall screens.")
-                              .arg(name.adjective, QString(name.noun).toLower());
-    row.priceCents = wallpaperPrice(index, traits);
+        wallpaper.description = QStringLiteral("%1 light over the %2, drawn for wide and tall screens.")
+                                    .arg(name.adjective, QString(name.noun).toLower());
+    wallpaper.priceCents = wallpaperPrice(index, traits);
 
-    row.landscapeFilePath = QStringLiteral("%1/%1.jpg").arg(row.slug);
-    row.portraitFilePath = QStringLiteral("%1/%1-2.jpg").arg(row.slug);
-    row.landscapePreviewPath = QStringLiteral("wallpapers/%1.jpg").arg(row.slug);
-    row.portraitPreviewPath = QStringLiteral("wallpapers/%1-2.jpg").arg(row.slug);
+    wallpaper.landscapeFilePath = QStringLiteral("%1/%1.jpg").arg(wallpaper.slug);
+    wallpaper.portraitFilePath = QStringLiteral("%1/%1-2.jpg").arg(wallpaper.slug);
+    wallpaper.landscapePreviewPath = QStringLiteral("wallpapers/%1.jpg").arg(wallpaper.slug);
+    wallpaper.portraitPreviewPath = QStringLiteral("wallpapers/%1-2.jpg").arg(wallpaper.slug);
 
     // The files always exist at these sizes; some rows just do not say so.
     const QSize landscape = options.landscapeOriginalSize;
     const bool noDimensions = index == 4 || (index > 7 && traits.chance(0.05));
     if (!noDimensions) {
-        row.landscapeWidth = landscape.width();
-        row.landscapeHeight = landscape.height();
+        wallpaper.landscapeWidth = landscape.width();
+        wallpaper.landscapeHeight = landscape.height();
         if (index != 7) {
-            row.portraitWidth = landscape.height();
-            row.portraitHeight = landscape.width();
+            wallpaper.portraitWidth = landscape.height();
+            wallpaper.portraitHeight = landscape.width();
         }
     }
-    row.isPublished = index != 3 && index != 10;
+    wallpaper.isPublished = index != 3 && index != 10;
     row.createdAt = stepBack(newest, index, 180, times);
     row.artSeed = SeedRandom(options.seed, WallpaperArt, quint64(index)).next();
     return row;
@@ -132,33 +135,37 @@ PackRow planPack(const SeedOptions &options, int index)
 {
     SeedRandom traits(options.seed, PackTraits, quint64(index));
     PackRow row;
-    row.id = deterministicUuid(options.seed, PackIds, index);
+    Pack &pack = row.record;
+    pack.id = deterministicUuid(options.seed, PackIds, index);
     const Name name = pickName(traits);
-    row.title = QStringLiteral("%1 %2 Collection").arg(name.adjective, name.noun);
-    row.slug = numberedSlug(row.title, index);
+    pack.title = QStringLiteral("%1 %2 Collection").arg(name.adjective, name.noun);
+    pack.slug = numberedSlug(pack.title, index);
     if (index % 3 != 2)
-        row.description = QStringLiteral("A set of %1 scenes, bundled.").arg(QString(name.adjective).toLower());
+        pack.description = QStringLiteral("A set of %1 scenes, bundled.").arg(QString(name.adjective).toLower());
     if (index == 0)
-        row.priceCents = 999; // on sale
+        pack.priceCents = 999; // on sale
     else if (index == 1)
-        row.priceCents = 1499; // above the default
-    row.isPublished = !(options.packs >= 3 && index == options.packs - 1);
+        pack.priceCents = 1499; // above the default
+    pack.isPublished = !(options.packs >= 3 && index == options.packs - 1);
     row.artSeed = SeedRandom(options.seed, PackArt, quint64(index)).next();
-    row.previewPath = QStringLiteral("packs/%1.jpg").arg(row.slug);
+    pack.previewPath = QStringLiteral("packs/%1.jpg").arg(pack.slug);
     return row;
 }
 
 PackRow planMonthlyPack(const SeedOptions &options, int index, QDate month)
 {
+    const QString monthName = month.toString(QStringLiteral("MMMM yyyy"));
     PackRow row;
-    row.id = deterministicUuid(options.seed, PackIds, index);
-    row.title = QStringLiteral("%1 Monthly").arg(month.toString(QStringLiteral("MMMM yyyy")));
-    row.slug = QStringLiteral("monthly-%1").arg(monthKey(month));
-    row.description = QStringLiteral("The members' pack for %1.").arg(month.toString(QStringLiteral("MMMM yyyy")));
-    row.isMonthly = true;
-    row.monthlyMonth = monthKey(month);
+    Pack &pack = row.record;
+    pack.id = deterministicUuid(options.seed, PackIds, index);
+    pack.title = QStringLiteral("%1 Monthly").arg(monthName);
+    pack.monthlyMonth = currentMonthKey(month.startOfDay(Qt::UTC), QTimeZone::utc());
+    pack.slug = QStringLiteral("monthly-%1").arg(*pack.monthlyMonth);
+    pack.description = QStringLiteral("The members' pack for %1.").arg(monthName);
+    pack.isPublished = true;
+    pack.isMonthly = true;
     row.artSeed = SeedRandom(options.seed, PackArt, quint64(index)).next();
-    row.previewPath = QStringLiteral("packs/%1.jpg").arg(row.slug);
+    pack.previewPath = QStringLiteral("packs/%1.jpg").arg(pack.slug);
     return row;
 }
 
@@ -176,7 +183,7 @@ QList<PackWallpaperRow> planMembers(const SeedOptions &options, int stream, cons
     for (int k = 0; k < count; ++k) {
         std::swap(pool[k], pool[k + random.bounded(int(pool.size()) - k)]);
         const qint64 position = (tie == PositionTie::AtSecondPlace && k >= 2) ? k : k + 1;
-        members.append({pack.id, wallpapers[pool[k]].id, position, pack.createdAt});
+        members.append({pack.record.id, wallpapers[pool[k]].record.id, position, pack.createdAt});
     }
     for (int k = int(members.size()) - 1; k > 0; --k)
         std::swap(members[k], members[random.bounded(k + 1)]);
@@ -185,26 +192,25 @@ QList<PackWallpaperRow> planMembers(const SeedOptions &options, int stream, cons
 
 } // namespace
 
-QString monthKey(QDate date) { return date.toString(QStringLiteral("yyyy-MM")); }
-
 CatalogPlan planCatalog(const SeedOptions &options)
 {
     CatalogPlan plan;
     const QDateTime newest = options.todayUtc.startOfDay(Qt::UTC).addSecs(-60);
 
-    plan.settings.defaultWallpaperPriceCents = kDefaultWallpaperCents;
-    plan.settings.defaultPackPriceCents = kDefaultPackCents;
+    AppSettings &settings = plan.settings.record;
+    settings.defaultWallpaperPriceCents = kDefaultWallpaperCents;
+    settings.defaultPackPriceCents = kDefaultPackCents;
     if (options.membershipPrices == MembershipPrices::Set) {
-        plan.settings.subscriptionMonthlyCents = 999;
-        plan.settings.subscriptionYearlyCents = 9999;
-        plan.settings.yearlyMonthlyCredits = 5;
+        settings.subscriptionMonthlyCents = 999;
+        settings.subscriptionYearlyCents = 9999;
+        settings.yearlyMonthlyCredits = 5;
     }
     plan.settings.createdAt = newest.addDays(-400);
 
     QList<int> published;
     for (int i = 0; i < options.wallpapers; ++i) {
         plan.wallpapers.append(planWallpaper(options, i, newest));
-        if (plan.wallpapers.last().isPublished)
+        if (plan.wallpapers.last().record.isPublished)
             published.append(i);
     }
 

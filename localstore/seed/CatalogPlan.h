@@ -1,51 +1,29 @@
 #pragma once
 
+#include "AppSettings.h"
+#include "Pack.h"
 #include "Seed.h"
+#include "Wallpaper.h"
 
 #include <QDateTime>
 #include <QList>
 #include <QString>
-#include <optional>
 
-// The rows of a seeded catalog, before they reach the database or the renderer.
+// The rows of a seeded catalog, before they reach the database or the renderer: the domain
+// record plus what only the seed knows.
 struct AppSettingsRow {
-    qint64 defaultWallpaperPriceCents = 0;
-    qint64 defaultPackPriceCents = 0;
-    std::optional<qint64> subscriptionMonthlyCents;
-    std::optional<qint64> subscriptionYearlyCents;
-    std::optional<qint64> yearlyMonthlyCredits;
+    AppSettings record;
     QDateTime createdAt;
 };
 
 struct WallpaperRow {
-    QString id;
-    QString slug;
-    QString title;
-    std::optional<QString> description;
-    std::optional<qint64> priceCents;
-    QString landscapePreviewPath;
-    QString portraitPreviewPath;
-    QString landscapeFilePath;
-    QString portraitFilePath;
-    std::optional<qint64> landscapeWidth;
-    std::optional<qint64> landscapeHeight;
-    std::optional<qint64> portraitWidth;
-    std::optional<qint64> portraitHeight;
-    bool isPublished = true;
+    Wallpaper record;
     QDateTime createdAt;
     quint64 artSeed = 0;
 };
 
 struct PackRow {
-    QString id;
-    QString slug;
-    QString title;
-    std::optional<QString> description;
-    std::optional<qint64> priceCents;
-    QString previewPath;
-    bool isPublished = true;
-    bool isMonthly = false;
-    std::optional<QString> monthlyMonth;
+    Pack record;
     QDateTime createdAt;
     quint64 artSeed = 0;
 };
@@ -66,6 +44,3 @@ struct CatalogPlan {
 
 // Everything is derived from the options alone: the same options give the same plan.
 CatalogPlan planCatalog(const SeedOptions &options);
-
-// "YYYY-MM" of the given month.
-QString monthKey(QDate date);

@@ -4,10 +4,12 @@
 #include "CatalogPlan.h"
 
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QLoggingCategory>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QVariant>
 
 Q_LOGGING_CATEGORY(lcSeed, "com.quenby.zarnova.seed")
@@ -59,27 +61,38 @@ const char *const kSchema[] = {
         PRIMARY KEY (pack_id, wallpaper_id)))",
 };
 
-template<typename T>
-QVariant nullable(const std::optional<T> &value)
-{
-    return value ? QVariant::fromValue(*value) : QVariant();
-}
-
 QString timestamp(const QDateTime &utc) { return utc.toUTC().toString(Qt::ISODateWithMs); }
 
-// Runs a prepared statement once per row; `bind` fills the placeholders in column order.
-template<typename Row, typename Bind>
-bool insertRows(QSqlDatabase &db, const char *statement, const QList<Row> &rows, Bind bind)
+// Inserts each row into `table` from its JSON object (keys are column names) and its creation
+// time: one value per column of the table, absent keys NULL, booleans 0/1. A key without a
+// column fails rather than silently losing data.
+template<typename Row, typename ToJson>
+bool insertRows(QSqlDatabase &db, const QString &table, const QList<Row> &rows, ToJson toJson)
 {
+    const QSqlRecord columns = db.record(table);
+    QStringList names;
+    for (int i = 0; i < columns.count(); ++i)
+        names.append(columns.fieldName(i));
     QSqlQuery query(db);
-    if (!query.prepare(QString::fromLatin1(statement))) {
+    if (!query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                           .arg(table, names.join(QStringLiteral(", ")),
+                                QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", "))))) {
         qCCritical(lcSeed, "seed failed: %s", qUtf8Printable(query.lastError().text()));
         return false;
     }
     for (const Row &row : rows) {
-        int column = 0;
-        for (const QVariant &value : bind(row))
-            query.bindValue(column++, value);
+        QJsonObject json = toJson(row);
+        json.insert(QStringLiteral("created_at"), timestamp(row.createdAt));
+        qsizetype bound = 0;
+        for (int column = 0; column < names.size(); ++column) {
+            const QJsonValue value = json.value(names[column]);
+            bound += value.isUndefined() ? 0 : 1;
+            query.bindValue(column, value.isBool() ? QVariant(int(value.toBool())) : value.toVariant());
+        }
+        if (bound != json.size()) {
+            qCCritical(lcSeed, "seed failed: a %s row has a field without a column", qUtf8Printable(table));
+            return false;
+        }
         if (!query.exec()) {
             qCCritical(lcSeed, "seed failed: %s", qUtf8Printable(query.lastError().text()));
             return false;
@@ -111,45 +124,15 @@ bool catalogPresent(QSqlDatabase &db)
 
 bool insertCatalog(QSqlDatabase &db, const CatalogPlan &plan)
 {
-    const bool inserted =
-        insertRows(db,
-                   "INSERT INTO app_settings (default_wallpaper_price_cents, default_pack_price_cents,"
-                   " subscription_monthly_cents, subscription_yearly_cents, yearly_monthly_credits, created_at)"
-                   " VALUES (?, ?, ?, ?, ?, ?)",
-                   QList<AppSettingsRow>{plan.settings},
-                   [](const AppSettingsRow &s) {
-                       return QVariantList{s.defaultWallpaperPriceCents, s.defaultPackPriceCents,
-                                           nullable(s.subscriptionMonthlyCents), nullable(s.subscriptionYearlyCents),
-                                           nullable(s.yearlyMonthlyCredits), timestamp(s.createdAt)};
-                   })
-        && insertRows(db,
-                      "INSERT INTO wallpapers (id, slug, title, description, price_cents, landscape_preview_path,"
-                      " portrait_preview_path, landscape_file_path, portrait_file_path, landscape_width,"
-                      " landscape_height, portrait_width, portrait_height, is_published, created_at)"
-                      " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                      plan.wallpapers,
-                      [](const WallpaperRow &w) {
-                          return QVariantList{w.id, w.slug, w.title, nullable(w.description), nullable(w.priceCents),
-                                              w.landscapePreviewPath, w.portraitPreviewPath, w.landscapeFilePath,
-                                              w.portraitFilePath, nullable(w.landscapeWidth),
-                                              nullable(w.landscapeHeight), nullable(w.portraitWidth),
-                                              nullable(w.portraitHeight), int(w.isPublished), timestamp(w.createdAt)};
-                      })
-        && insertRows(db,
-                      "INSERT INTO packs (id, slug, title, description, price_cents, preview_path, is_published,"
-                      " is_monthly, monthly_month, created_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                      plan.packs,
-                      [](const PackRow &p) {
-                          return QVariantList{p.id, p.slug, p.title, nullable(p.description), nullable(p.priceCents),
-                                              p.previewPath, int(p.isPublished), int(p.isMonthly),
-                                              nullable(p.monthlyMonth), timestamp(p.createdAt)};
-                      })
-        && insertRows(db,
-                      "INSERT INTO pack_wallpapers (pack_id, wallpaper_id, position, created_at) VALUES (?, ?, ?, ?)",
-                      plan.packWallpapers, [](const PackWallpaperRow &m) {
-                          return QVariantList{m.packId, m.wallpaperId, m.position, timestamp(m.createdAt)};
-                      });
-    return inserted;
+    const auto recordJson = [](const auto &row) { return row.record.toJson(); };
+    return insertRows(db, QStringLiteral("app_settings"), QList<AppSettingsRow>{plan.settings}, recordJson)
+        && insertRows(db, QStringLiteral("wallpapers"), plan.wallpapers, recordJson)
+        && insertRows(db, QStringLiteral("packs"), plan.packs, recordJson)
+        && insertRows(db, QStringLiteral("pack_wallpapers"), plan.packWallpapers, [](const PackWallpaperRow &m) {
+               return QJsonObject{{QStringLiteral("pack_id"), m.packId},
+                                  {QStringLiteral("wallpaper_id"), m.wallpaperId},
+                                  {QStringLiteral("position"), m.position}};
+           });
 }
 
 } // namespace
