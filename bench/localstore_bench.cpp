@@ -138,7 +138,7 @@ int main(int argc, char **argv)
     QElapsedTimer seedTimer;
     seedTimer.start();
     {
-        // The first start renders the catalog; its memory is the seed's, not the server's.
+        // The first start renders the catalog; its memory is the catalog generator's, not the server's.
         Server seeding;
         if (!startServer(seeding, arguments))
             return 1;

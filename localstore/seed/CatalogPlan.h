@@ -10,7 +10,7 @@
 #include <QString>
 
 // The rows of a seeded catalog, before they reach the database or the renderer: the domain
-// record plus what only the seed knows.
+// record plus what only the catalog generator knows.
 struct AppSettingsRow {
     AppSettings record;
     QDateTime createdAt;

@@ -112,7 +112,7 @@ const QList<TableColumn> &StoreDatabase::columns(const QString &table)
         columns.append(column);
     }
     if (columns.isEmpty()) {
-        // Not cached: the table may still be created (the seed runs after start-up checks).
+        // Not cached: the table may still be created (the catalog is generated after start-up checks).
         static const QList<TableColumn> none;
         return none;
     }

@@ -14,7 +14,7 @@ struct TableColumn
     Kind kind = Kind::Text;
 };
 
-// The store's SQLite file: the catalog (filled by the seed) and the users' side (owned here).
+// The store's SQLite file: the catalog (generated on first start) and the users' side (owned here).
 class StoreDatabase
 {
 public:
