@@ -14,7 +14,7 @@ packages=(
   libqt6sql6-sqlite qt6-image-formats-plugins qtkeychain-qt6-dev
   qcoro-qt6-dev libplist-dev libplist++-dev libarchive-dev
   libx11-dev libxcb1-dev libxrandr-dev libsystemd-dev
-  fonts-material-design-icons-iconfont
+  fonts-dejavu-core fonts-material-design-icons-iconfont
   zlib1g-dev
   psmisc dbus dbus-x11 xvfb xauth x11-utils xdotool trayer imagemagick curl sqlite3
 )
